@@ -49,17 +49,24 @@ class SettingsStore {
   // without a trailing '\'. Key and value names compare without regard to ASCII
   // case and keep the case they were first written with. "" names the default value.
   // Type 1 stores text; type 4 a 32-bit number (text is taken as its decimal
-  // value, 0 when not numeric); type 8 a date (an OLE date number). Failures are silent.
+  // value, 0 when not numeric); type 8 a date (an OLE date number: days since
+  // 1899-12-30; as text either such a number or "YYYY-MM-DD[ HH:MM[:SS]]", anything
+  // else stores nothing). Any other type stores nothing, but the key is created as
+  // the registry does. A key path or value name holding a line break stores
+  // nothing: no settings file could keep it. Failures are silent.
   void WriteSetting(std::string_view keyPath, std::string_view valueName, std::string_view value,
                     int valueType, Hive hive = Hive::kCurrentUser);
   void WriteSetting(std::string_view keyPath, std::string_view valueName, int32_t value,
                     int valueType, Hive hive = Hive::kCurrentUser);
 
-  // The value as text (type 4 as decimal, type 8 as a date text), or kNoKeyValue.
+  // The value as text (type 4 as signed decimal, type 8 as "YYYY-MM-DD HH:MM:SS"),
+  // or kNoKeyValue for a missing key or value, an empty text, any other type, or
+  // data that cannot be read as its type.
   std::string ReadSetting(std::string_view keyPath, std::string_view valueName,
                           Hive hive = Hive::kCurrentUser) const;
 
-  // True when the value existed and was deleted.
+  // True when the value existed and was deleted. The key is opened as for a
+  // write, so a missing key is created.
   bool DeleteValue(std::string_view keyPath, std::string_view valueName,
                    Hive hive = Hive::kCurrentUser);
   // Deletes subkeyName below parentPath with all it holds; true when it existed.
@@ -73,6 +80,10 @@ class SettingsStore {
   // Saves every changed hive atomically (temporary file, fsync, rename). An
   // unwritable folder is reported once on stderr; the store keeps running from memory.
   void Flush();
+
+  // True while a change of a hive with a file is not on disk yet: inside a Batch,
+  // or because the last save failed. Never for memory-only or read-only hives.
+  bool HasUnsavedChanges() const;
 
   // While at least one Batch is alive, changes are only marked; the outermost
   // Batch flushes when it ends. Outside any Batch every change is saved at once.

@@ -1,0 +1,102 @@
+#include "QtSerialLine.h"
+
+namespace torvane {
+namespace {
+
+QSerialPort::Parity ToQtParity(char parity) {
+  switch (parity) {
+    case 'O':
+      return QSerialPort::OddParity;
+    case 'E':
+      return QSerialPort::EvenParity;
+    case 'M':
+      return QSerialPort::MarkParity;
+    case 'S':
+      return QSerialPort::SpaceParity;
+    default:
+      return QSerialPort::NoParity;
+  }
+}
+
+QSerialPort::FlowControl ToQtFlowControl(int16_t handshaking) {
+  // RTS with XOn/XOff has no single Qt mode; hardware flow control is the
+  // stricter of the two and keeps the transmitter from overrunning.
+  switch (handshaking) {
+    case 1:
+      return QSerialPort::SoftwareControl;
+    case 2:
+    case 3:
+      return QSerialPort::HardwareControl;
+    default:
+      return QSerialPort::NoFlowControl;
+  }
+}
+
+}  // namespace
+
+QtSerialLine::QtSerialLine(std::function<std::string(int16_t)> devicePath, QObject* parent)
+    : QObject(parent), devicePath_(std::move(devicePath)) {
+  connect(&port_, &QSerialPort::readyRead, this, &QtSerialLine::OnReadyRead);
+  connect(&port_, &QSerialPort::errorOccurred, this, &QtSerialLine::OnError);
+}
+
+QtSerialLine::~QtSerialLine() {
+  port_.disconnect(this);
+  if (port_.isOpen()) port_.close();
+}
+
+void QtSerialLine::OpenDevice(int16_t commPort, const LineSettings& settings,
+                              int16_t handshaking) {
+  const std::string path = devicePath_(commPort);
+  port_.setPortName(QString::fromStdString(path));
+  if (!port_.open(QIODevice::ReadWrite)) {
+    throw SerialLineError("cannot open " + path + ": " + port_.errorString().toStdString());
+  }
+  try {
+    ApplySettings(settings, handshaking);
+  } catch (const SerialLineError&) {
+    port_.close();
+    throw;
+  }
+  port_.clear(QSerialPort::Input);
+}
+
+void QtSerialLine::CloseDevice() {
+  if (port_.isOpen()) port_.close();
+}
+
+void QtSerialLine::ApplySettings(const LineSettings& settings, int16_t handshaking) {
+  if (settings.dataBits < 5) throw SerialLineError("4 data bits are not supported by this port");
+  const bool ok =
+      port_.setBaudRate(settings.baudRate) &&
+      port_.setDataBits(static_cast<QSerialPort::DataBits>(settings.dataBits)) &&
+      port_.setParity(ToQtParity(settings.parity)) &&
+      port_.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
+      port_.setFlowControl(ToQtFlowControl(handshaking));
+  if (!ok) throw SerialLineError("the port refused its settings: " + port_.errorString().toStdString());
+}
+
+void QtSerialLine::WriteDevice(std::string_view bytes) {
+  const auto written = port_.write(bytes.data(), static_cast<qint64>(bytes.size()));
+  if (written != static_cast<qint64>(bytes.size())) {
+    throw SerialLineError("write failed: " + port_.errorString().toStdString());
+  }
+}
+
+void QtSerialLine::OnReadyRead() {
+  const QByteArray bytes = port_.readAll();
+  if (!bytes.isEmpty()) Received(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+void QtSerialLine::OnError(QSerialPort::SerialPortError error) {
+  // Errors of an open/configure call are raised there; these come later, from a
+  // device that went away under an open line.
+  // A hung-up device keeps reporting ReadError on every notification; closing
+  // the line is the only way out of that loop.
+  if (error == QSerialPort::ResourceError || error == QSerialPort::PermissionError ||
+      error == QSerialPort::ReadError || error == QSerialPort::WriteError) {
+    Failed(port_.errorString().toStdString());
+  }
+}
+
+}  // namespace torvane

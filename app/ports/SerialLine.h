@@ -1,0 +1,94 @@
+// The serial line control that both device links run over: the members the
+// program relies on, with the device behind them left to a subclass (a real
+// port, or a scripted fake in tests). Errors are raised as SerialLineError.
+#ifndef TORVANE_APP_PORTS_SERIALLINE_H_
+#define TORVANE_APP_PORTS_SERIALLINE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "LineSettings.h"
+
+namespace torvane {
+
+class SerialLineError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+class SerialLine {
+ public:
+  // Received bytes kept for the program to read; beyond this the oldest are dropped.
+  static constexpr size_t kInBufferSize = 64 * 1024;
+
+  SerialLine();
+  virtual ~SerialLine() = default;
+  SerialLine(const SerialLine&) = delete;
+  SerialLine& operator=(const SerialLine&) = delete;
+
+  // 1..24 (COM1..COM24); only while the line is closed.
+  void SetCommPort(int16_t port);
+  int16_t CommPort() const { return commPort_; }
+  // Raises SerialLineError for a text the line cannot use, keeping the old one.
+  void SetSettings(std::string_view text);
+  const std::string& Settings() const { return settingsText_; }
+  // 0 none, 1 XOn/XOff, 2 RTS, 3 RTS and XOn/XOff.
+  void SetHandshaking(int16_t mode);
+  int16_t Handshaking() const { return handshaking_; }
+  // True opens the device of CommPort (raises when it is missing or busy); False closes.
+  void SetPortOpen(bool open);
+  bool PortOpen() const { return open_; }
+  // Discards received input that nobody has read (InBufferCount = 0).
+  void DiscardInput() { received_.clear(); }
+  size_t InBufferCount() const { return received_.size(); }
+  // Characters one Input read returns; 0 = all waiting.
+  void SetInputLen(int16_t length) { inputLen_ = length < 0 ? 0 : length; }
+  // 0 text, 1 binary. Both come back as bytes in a std::string here.
+  void SetInputMode(int16_t mode) { inputMode_ = mode; }
+  int16_t InputMode() const { return inputMode_; }
+  void SetRThreshold(int16_t threshold) { rThreshold_ = threshold; }
+  // Takes up to InputLen waiting bytes off the receive buffer.
+  std::string Input();
+  // Sends the bytes as they are; raises when the line is closed.
+  void Output(std::string_view bytes);
+
+  // Raised on the event-loop thread while received bytes wait, again as long as
+  // each call reads some of them (one event per byte for InputLen 1).
+  std::function<void()> OnComm;
+  // Raised when the device fails under an open line (unplugged, pty closed).
+  std::function<void(const std::string& why)> OnLineError;
+
+  size_t DroppedBytes() const { return dropped_; }
+
+ protected:
+  // Device side, for subclasses.
+  virtual void OpenDevice(int16_t commPort, const LineSettings& settings, int16_t handshaking) = 0;
+  virtual void CloseDevice() = 0;
+  virtual void ApplySettings(const LineSettings& settings, int16_t handshaking) = 0;
+  virtual void WriteDevice(std::string_view bytes) = 0;
+
+  // Subclasses hand received bytes here; raises OnComm.
+  void Received(std::string_view bytes);
+  // Subclasses report a device failure here; the line is closed.
+  void Failed(const std::string& why);
+
+ private:
+  int16_t commPort_ = 1;
+  std::string settingsText_ = "9600,N,8,1";
+  LineSettings settings_;
+  int16_t handshaking_ = 0;
+  bool open_ = false;
+  int16_t inputLen_ = 0;
+  int16_t inputMode_ = 0;
+  int16_t rThreshold_ = 0;
+  std::string received_;
+  size_t dropped_ = 0;
+};
+
+}  // namespace torvane
+
+#endif  // TORVANE_APP_PORTS_SERIALLINE_H_

@@ -5,6 +5,9 @@ namespace torvane::cli {
 int RunReg(const Arguments& args);
 int RunImage(const Arguments& args);
 int RunDecode(const Arguments& args);
+int RunRegister(const Arguments& args);
+int RunUnregister(const Arguments& args);
+int RunWirelet(const Arguments& args);
 
 const std::vector<CliCommand>& Commands() {
   static const std::vector<CliCommand> commands = {
@@ -12,6 +15,9 @@ const std::vector<CliCommand>& Commands() {
       {"image", "image --registry FILE [--day-of-year N] [--heads-up] [--ticker TEXT] --dump OUT",
        RunImage},
       {"decode", "decode [--json] DUMP", RunDecode},
+      {"register", "register [MODULE]   (default: libwirelet61.so beside the program)", RunRegister},
+      {"unregister", "unregister [MODULE]", RunUnregister},
+      {"wirelet", "wirelet < COMMANDS   (get|set|call|config|pump|quit, one per line)", RunWirelet},
   };
   return commands;
 }

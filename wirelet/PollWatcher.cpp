@@ -1,0 +1,61 @@
+#include "PollWatcher.h"
+
+#include <poll.h>
+
+#include <chrono>
+
+namespace torvane {
+
+void PollWatcher::Watch(int fd) {
+  fd_ = fd;
+  ++generation_;
+  read_ = false;
+  write_ = false;
+}
+
+SocketWatcher::WaitResult PollWatcher::WaitStep(int maxMs) {
+  if (!tasks_.empty()) {
+    // A task may destroy this watcher, so nothing of it is touched afterwards.
+    std::function<void()> task = std::move(tasks_.front());
+    tasks_.erase(tasks_.begin());
+    task();
+    return WaitResult::kContinue;
+  }
+  if (postedRead_) {
+    postedRead_ = false;
+    if (client_ != nullptr) client_->OnReadable();
+    return WaitResult::kContinue;
+  }
+  if (fd_ < 0 || (!read_ && !write_)) {
+    // Hang-up and error are reported even when not asked for, so a socket
+    // with both directions off is left out rather than polled.
+    poll(nullptr, 0, maxMs);
+    return WaitResult::kContinue;
+  }
+  pollfd entry{fd_, static_cast<short>((read_ ? POLLIN : 0) | (write_ ? POLLOUT : 0)), 0};
+  if (poll(&entry, 1, maxMs) <= 0 || client_ == nullptr) return WaitResult::kContinue;
+  const unsigned generation = generation_;
+  if (write_ && (entry.revents & (POLLOUT | POLLERR | POLLHUP)) != 0) client_->OnWritable();
+  if (generation_ == generation && read_ && (entry.revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
+    client_->OnReadable();
+  }
+  return WaitResult::kContinue;
+}
+
+void PollWatcher::RunFor(int ms) {
+  RunUntil([] { return false; }, ms);
+}
+
+bool PollWatcher::RunUntil(const std::function<bool()>& done, int ms) {
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    end - std::chrono::steady_clock::now())
+                    .count();
+    if (left <= 0) return done();
+    WaitStep(static_cast<int>(left < 20 ? left : 20));
+  }
+  return true;
+}
+
+}  // namespace torvane

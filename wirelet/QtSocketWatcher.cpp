@@ -1,0 +1,70 @@
+#include "QtSocketWatcher.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace torvane {
+
+QtSocketWatcher::QtSocketWatcher() : context_(std::make_unique<QObject>()) {}
+
+QtSocketWatcher::~QtSocketWatcher() {
+  client_ = nullptr;
+  context_.reset();
+}
+
+void QtSocketWatcher::Watch(int fd) {
+  // The old notifiers may be the ones whose signal is running right now.
+  for (QSocketNotifier* notifier : {read_, write_}) {
+    if (notifier == nullptr) continue;
+    notifier->setEnabled(false);
+    notifier->disconnect();
+    notifier->deleteLater();
+  }
+  read_ = nullptr;
+  write_ = nullptr;
+  if (fd < 0) return;
+  read_ = new QSocketNotifier(fd, QSocketNotifier::Read, context_.get());
+  write_ = new QSocketNotifier(fd, QSocketNotifier::Write, context_.get());
+  read_->setEnabled(false);
+  write_->setEnabled(false);
+  QObject::connect(read_, &QSocketNotifier::activated, context_.get(), [this] {
+    if (client_ != nullptr) client_->OnReadable();
+  });
+  QObject::connect(write_, &QSocketNotifier::activated, context_.get(), [this] {
+    if (client_ != nullptr) client_->OnWritable();
+  });
+}
+
+void QtSocketWatcher::EnableRead(bool on) {
+  if (read_ != nullptr) read_->setEnabled(on);
+}
+
+void QtSocketWatcher::EnableWrite(bool on) {
+  if (write_ != nullptr) write_->setEnabled(on);
+}
+
+void QtSocketWatcher::PostRead() {
+  QMetaObject::invokeMethod(
+      context_.get(),
+      [this] {
+        if (client_ != nullptr) client_->OnReadable();
+      },
+      Qt::QueuedConnection);
+}
+
+void QtSocketWatcher::PostTask(std::function<void()> task) {
+  // Queued on the application, not on this watcher: the task may destroy it.
+  QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(task), Qt::QueuedConnection);
+}
+
+SocketWatcher::WaitResult QtSocketWatcher::WaitStep(int maxMs) {
+  if (QCoreApplication::closingDown()) return WaitResult::kQuit;
+  // The timer bounds the wait when no other event arrives.
+  QTimer timer;
+  timer.setSingleShot(true);
+  timer.start(maxMs);
+  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  return QCoreApplication::closingDown() ? WaitResult::kQuit : WaitResult::kContinue;
+}
+
+}  // namespace torvane

@@ -1,0 +1,49 @@
+// The seam between the socket engine and the thread's event loop: it tells the
+// engine when its socket can be read or written, and runs one wait step of the
+// loop for the engine's waiting operations. Everything runs on the thread that
+// created the engine.
+#ifndef TORVANE_WIRELET_SOCKETWATCHER_H_
+#define TORVANE_WIRELET_SOCKETWATCHER_H_
+
+#include <functional>
+
+namespace torvane {
+
+class SocketWatcher {
+ public:
+  class Client {
+   public:
+    virtual void OnReadable() = 0;
+    virtual void OnWritable() = 0;
+
+   protected:
+    ~Client() = default;
+  };
+
+  enum class WaitResult { kContinue, kQuit };
+
+  virtual ~SocketWatcher() = default;
+
+  // The client must outlive the watcher's use of it; called once by the engine.
+  virtual void SetClient(Client* client) = 0;
+
+  // Starts watching fd with both directions off; -1 stops watching.
+  virtual void Watch(int fd) = 0;
+  virtual void EnableRead(bool on) = 0;
+  virtual void EnableWrite(bool on) = 0;
+
+  // OnReadable() runs soon from the loop, once, whatever the socket's state.
+  virtual void PostRead() = 0;
+
+  // Runs task once from the loop, after the current notification returns;
+  // the task may destroy the watcher.
+  virtual void PostTask(std::function<void()> task) = 0;
+
+  // Dispatches what is pending, or sleeps until input arrives or maxMs pass.
+  // kQuit when the loop is being told to quit.
+  virtual WaitResult WaitStep(int maxMs) = 0;
+};
+
+}  // namespace torvane
+
+#endif  // TORVANE_WIRELET_SOCKETWATCHER_H_

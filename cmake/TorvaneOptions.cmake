@@ -8,6 +8,10 @@ if(TORVANE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=address,undefined)
 endif()
+if(TORVANE_FUZZERS)
+  # Coverage for libFuzzer in every library, not only in the fuzzer's own source.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
 
 # torvane_add_test(NAME SOURCES... LIBS ...): one GoogleTest executable registered with CTest.
 function(torvane_add_test name)

@@ -5,6 +5,7 @@ namespace torvane::cli {
 int RunReg(const Arguments& args);
 int RunImage(const Arguments& args);
 int RunDecode(const Arguments& args);
+int RunReplay(const Arguments& args);
 int RunRegister(const Arguments& args);
 int RunUnregister(const Arguments& args);
 int RunWirelet(const Arguments& args);
@@ -15,6 +16,7 @@ const std::vector<CliCommand>& Commands() {
       {"image", "image --registry FILE [--day-of-year N] [--heads-up] [--ticker TEXT] --dump OUT",
        RunImage},
       {"decode", "decode [--json] DUMP", RunDecode},
+      {"replay", "replay --registry FILE --framing tagged|command [OPTIONS] INPUT", RunReplay},
       {"register", "register [MODULE]   (default: libwirelet61.so beside the program)", RunRegister},
       {"unregister", "unregister [MODULE]", RunUnregister},
       {"wirelet", "wirelet < COMMANDS   (get|set|call|config|pump|quit, one per line)", RunWirelet},

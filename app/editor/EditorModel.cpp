@@ -1,0 +1,381 @@
+#include "EditorModel.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <optional>
+
+#include "Formats.h"
+#include "Globals.h"
+#include "ImageLayout.h"
+#include "PageStoreSettings.h"
+#include "Prompter.h"
+#include "RaceFields.h"
+#include "ResultPage.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+
+namespace torvane {
+namespace {
+
+constexpr int kFirstPageLink = 3;  // links below 3 lead nowhere on page 1
+constexpr int16_t kResultPageLink = 1;
+constexpr std::string_view kProgramTitle = "TorvaneTX";
+
+bool Missing(const std::string& value) { return value == kNoKeyValue; }
+
+// A numeric text as a list position 0..last; nullopt otherwise.
+std::optional<int> Position(std::string_view text, int last) {
+  const std::optional<int16_t> value = ToInt16(text);
+  if (!value || *value < 0 || *value > last) return std::nullopt;
+  return *value;
+}
+
+std::string Hex(int16_t address) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%X", static_cast<unsigned>(static_cast<uint16_t>(address)));
+  return text;
+}
+
+}  // namespace
+
+const std::vector<std::string>& EditorModel::RaceTypeItems() {
+  static const std::vector<std::string> items = {"Time Trials", "Qualify", "Eliminations",
+                                                 "Class Eliminations"};
+  return items;
+}
+
+const std::vector<std::string>& EditorModel::VenueItems() {
+  static const std::vector<std::string> items = [] {
+    std::vector<std::string> venues;
+    for (int i = 0; i <= kMaxVenue; ++i) venues.push_back(std::to_string(i));
+    return venues;
+  }();
+  return items;
+}
+
+const std::vector<std::string>& EditorModel::PageDelayItems() {
+  static const std::vector<std::string> items = [] {
+    std::vector<std::string> delays = {"Disable", "1 second"};
+    for (int i = 2; i <= kMaxPageDelay; ++i) delays.push_back(std::to_string(i) + " seconds");
+    return delays;
+  }();
+  return items;
+}
+
+EditorModel::EditorModel(Globals& globals, SettingsStore& settings, Prompter& prompter,
+                         PageSender& sender)
+    : g_(globals), settings_(settings), prompter_(prompter), sender_(sender) {}
+
+void EditorModel::AddObserver(Observer observer) { observers_.push_back(std::move(observer)); }
+
+void EditorModel::Notify(Change change) {
+  for (const Observer& observer : observers_) observer(change);
+}
+
+TimingContext EditorModel::Context() { return {g_, settings_, prompter_, *this, sender_}; }
+
+// ---------------------------------------------------------------- load, unload
+
+void EditorModel::Load() {
+  SettingsStore::Batch batch(settings_);
+  pagesLoaded_ = false;
+  FillCategories();
+  RestoreActiveCategory();
+
+  const std::string venue = settings_.ReadSetting(kMainKey, kVenueId);
+  SelectVenue(Position(Missing(venue) ? "0" : venue, kMaxVenue).value_or(0));
+  const std::string delay = settings_.ReadSetting(kMainKey, kPageDelay);
+  SelectPageDelay(Position(Missing(delay) ? "0" : delay, kMaxPageDelay).value_or(0));
+
+  LoadPageStore(settings_, g_.Pages);
+  pagesLoaded_ = true;
+  currentPage_ = std::min<int16_t>(currentPage_, g_.Pages.N());
+  ShowPage(std::to_string(currentPage_));
+}
+
+void EditorModel::Unload() {
+  SettingsStore::Batch batch(settings_);
+  SavePageStore(settings_, g_.Pages);
+  settings_.WriteSetting(kMainKey, kVenueId, VenueItems()[static_cast<size_t>(venue_)], kRegSz);
+  settings_.WriteSetting(kMainKey, kPageDelay, std::to_string(pageDelay_), kRegSz);
+}
+
+void EditorModel::SaveLayout() {
+  SettingsStore::Batch batch(settings_);
+  SavePages(settings_, g_.Pages);
+  FillCategories();
+  RestoreActiveCategory();
+}
+
+// ------------------------------------------------------------------ categories
+
+void EditorModel::FillCategories() {
+  categories_.clear();
+  const std::string key = PageKey(kCategoryPage);
+  for (int k = 0; k < kMaxCategories; ++k) {
+    const std::string line = settings_.ReadSetting(key, TextValueName(k));
+    if (Missing(line)) break;
+    categories_.emplace_back(TrimSpaces(line));
+  }
+  category_ = -1;
+  Notify(Change::kCategories);
+  if (!categories_.empty()) SelectCategory(0);
+}
+
+void EditorModel::RestoreActiveCategory() {
+  const std::string stored = settings_.ReadSetting(PageKey(kCategoryPage), kActiveCategory);
+  const std::optional<int> position = Position(stored, static_cast<int>(categories_.size()) - 1);
+  if (position) SelectCategory(*position);
+  Activate();
+}
+
+bool EditorModel::CategorySelected() const {
+  return category_ >= 0 && static_cast<size_t>(category_) < categories_.size() &&
+         !categories_[static_cast<size_t>(category_)].empty();
+}
+
+std::string EditorModel::CategoryKeyOfSelection() const {
+  return CategoryKey(categories_[static_cast<size_t>(category_)]);
+}
+
+void EditorModel::SelectCategory(int position) {
+  if (position < -1 || position >= static_cast<int>(categories_.size())) return;
+  category_ = position;
+  categoryFore_ = kNormalForeColour;
+  categoryBack_ = kNormalBackColour;
+  Notify(Change::kCategories);
+  Notify(Change::kCategoryColours);
+  if (!CategorySelected()) return;
+
+  const std::string key = CategoryKeyOfSelection();
+  raceType_ = Position(settings_.ReadSetting(key, kRaceType), kClassEliminations).value_or(-1);
+  const std::string round = settings_.ReadSetting(key, kRoundNumber);
+  roundNumber_ = IsNumeric(round) ? round : "0";
+  const std::string classText = settings_.ReadSetting(key, kClass);
+  classText_ = Missing(classText) ? "*" : classText;
+  headsUp_ = settings_.ReadSetting(key, kHeadsUp) == "1";
+  Notify(Change::kRaceControls);
+}
+
+void EditorModel::WriteCategorySetting(std::string_view name, std::string_view value) {
+  if (!CategorySelected()) return;
+  settings_.WriteSetting(CategoryKeyOfSelection(), name, value, kRegSz);
+}
+
+void EditorModel::SelectRaceType(int position) {
+  if (position < -1 || position > kClassEliminations) return;
+  raceType_ = position;
+  Notify(Change::kRaceControls);
+  if (position >= 0) WriteCategorySetting(kRaceType, std::to_string(position));
+}
+
+void EditorModel::SetRoundNumberText(std::string_view text) {
+  roundNumber_ = text;
+  Notify(Change::kRaceControls);
+  WriteCategorySetting(kRoundNumber, text);
+}
+
+void EditorModel::SetClassText(std::string_view text) {
+  classText_ = text;
+  Notify(Change::kRaceControls);
+}
+
+void EditorModel::CommitClassText() { WriteCategorySetting(kClass, classText_); }
+
+void EditorModel::SetHeadsUpChecked(bool checked) {
+  headsUp_ = checked;
+  Notify(Change::kRaceControls);
+  WriteCategorySetting(kHeadsUp, checked ? "1" : "0");
+}
+
+void EditorModel::Activate() {
+  if (!CategorySelected() || !pagesLoaded_) return;
+  PageStore& pages = g_.Pages;
+  const size_t indexLines = pages[kCategoryPage].Lines.size();
+  if (categories_.size() != indexLines) {
+    prompter_.Show({std::string(kActivationMessage), std::string(kActivationTitle),
+                    PromptIcon::kCritical, PromptButtons::kOk});
+    return;
+  }
+  const auto position = static_cast<size_t>(category_);
+  settings_.WriteSetting(PageKey(kCategoryPage), kActiveCategory, std::to_string(category_),
+                         kRegSz);
+  const std::vector<int16_t>& links = pages[kCategoryPage].Links;
+  pages.SetLink(kResultPageNumber, kMarginLine,
+                position < links.size() ? links[position] : kNoLink);
+
+  RaceState& race = g_.Race;
+  race.CurrentClass = FixedText(categories_[position], kTitleWidth);
+  race.ActiveCategory = static_cast<int16_t>(category_);
+  if (raceType_ >= 0) race.RaceType = static_cast<int16_t>(raceType_);
+  if (const std::optional<int16_t> round = ToInt16(roundNumber_)) race.RoundNumber = *round;
+  race.HeadsUp = headsUp_;
+
+  BuildResultPage(Context());
+  sender_.SendPageTitle(kResultPageNumber);
+}
+
+std::string EditorModel::ToggleGetClasses() {
+  getClassesSent_ = !getClassesSent_;
+  return getClassesSent_ ? "~AC" : "~AC\r";
+}
+
+bool EditorModel::GetClassesVisible() const { return g_.TimingTcpActive; }
+
+// ------------------------------------------------------------- PageEditorLink
+
+void EditorModel::OutputPageUpdate(int16_t page) {
+  if (page == currentPage_) DisplayPageData(page);
+}
+
+bool EditorModel::LoadClassListing() {
+  std::vector<std::string> names;
+  for (int i = 0;; ++i) {
+    std::string name = settings_.ReadSetting(kClassListingKey, IndexValueName(i));
+    if (Missing(name)) break;
+    names.push_back(std::move(name));
+  }
+  const int last = static_cast<int>(names.size()) - 1;
+
+  ShowPage(std::to_string(kCategoryPage));
+  if (last > shownSize_) SetPageSize(std::to_string(last));
+
+  // The size may have been refused: only the lines the page has are written.
+  PageStore& pages = g_.Pages;
+  pages.SetTitle(kCategoryPage, kCategoriesIndexTitle);
+  const int lastLine = pages.PageSize(kCategoryPage);
+  for (int i = 0; i <= lastLine; ++i) {
+    const bool named = i <= last;
+    pages.SetLine(kCategoryPage, i, named ? names[static_cast<size_t>(i)] : "");
+    pages.SetLink(kCategoryPage, i, named ? kResultPageLink : kNoLink);
+  }
+  DisplayPageData(kCategoryPage);
+  return true;
+}
+
+void EditorModel::ShowNoCategoryMatch() {
+  categoryFore_ = kAlertForeColour;
+  categoryBack_ = kAlertBackColour;
+  Notify(Change::kCategoryColours);
+}
+
+void EditorModel::ShowTimingSelection(int16_t category, int16_t raceType, int16_t round) {
+  // As if the operator had chosen them: the category's stored settings come
+  // up, then the race type and round of the timing data are stored for it.
+  SelectCategory(category);
+  if (raceType >= kTimeTrials && raceType <= kClassEliminations) SelectRaceType(raceType);
+  SetRoundNumberText(std::to_string(round));
+}
+
+// -------------------------------------------------------------- the page shown
+
+int16_t EditorModel::HighestPage() const { return g_.Pages.N(); }
+
+void EditorModel::ShowPage(std::string_view pageText) {
+  const int16_t n = g_.Pages.N();
+  int16_t page = 0;
+  if (IsNumeric(pageText)) {
+    const std::optional<int16_t> value = ToInt16(pageText);
+    if (value) {
+      page = std::clamp<int16_t>(*value, 0, n);
+    } else {
+      page = TrimSpaces(pageText).front() == '-' ? 0 : n;
+    }
+  }
+  currentPage_ = page;
+  pageText_ = std::to_string(page);
+  // The store's own size: it equals the stored "PageSize" whenever the store
+  // came from the settings or was resized here, and it keeps the address
+  // chain true where a stored value went missing (a page just added).
+  colours_ = LoadPageColours(settings_, page);
+  BuildRows(g_.Pages.PageSize(page));
+  DisplayPageData(page);
+  Notify(Change::kPage);
+}
+
+void EditorModel::BuildRows(int16_t size) {
+  shownSize_ = size;
+  pageSizeText_ = std::to_string(size);
+  rows_.assign(static_cast<size_t>(size) + 1, EditorRow{});
+}
+
+void EditorModel::ShowRefusedSize(int16_t wanted) {
+  const int16_t size = g_.Pages.PageSize(currentPage_);
+  prompter_.Show({"Page " + std::to_string(currentPage_) + " cannot grow to " +
+                      std::to_string(wanted + 1) +
+                      " lines: the pages would no longer fit into the memory map.\nThe page "
+                      "keeps its " +
+                      std::to_string(size + 1) + " lines.",
+                  std::string(kProgramTitle), PromptIcon::kWarning, PromptButtons::kOk});
+}
+
+void EditorModel::SetPageSize(std::string_view sizeText) {
+  std::optional<int16_t> wanted = ToInt16(sizeText);
+  if (!IsNumeric(sizeText)) wanted = 0;
+  // A number beyond the 16-bit range is certainly above the largest size.
+  int size = wanted ? std::max<int>(*wanted, 0) : kMaxPageSize + 1;
+  if (currentPage_ == kResultPageNumber && size < kResultPageMinSize) size = kResultPageMinSize;
+
+  PageStore& pages = g_.Pages;
+  const int16_t oldSize = pages.PageSize(currentPage_);
+  if (size > kMaxPageSize) {
+    pageSizeText_ = std::to_string(oldSize);
+    Notify(Change::kPage);
+    return;
+  }
+  // Refused rather than dropping the last page: a size change never loses one.
+  const int end = pages.BlocksEnd() - pages.PageBlockSize(currentPage_) + BlockSizeForLines(size);
+  if (size > oldSize && end > kPageAreaEnd) {
+    ShowRefusedSize(static_cast<int16_t>(size));
+    pageSizeText_ = std::to_string(oldSize);
+    Notify(Change::kPage);
+    return;
+  }
+
+  pages.SetPageSize(currentPage_, size);  // keeps existing lines, rechains the addresses
+  BuildRows(static_cast<int16_t>(size));
+  DisplayPageData(currentPage_);
+  WritePageSize(settings_, currentPage_, size);
+  Notify(Change::kPage);
+}
+
+void EditorModel::DisplayPageData(int16_t page) {
+  if (page != currentPage_ || page < 0 || page > g_.Pages.N()) return;
+  PageStore& pages = g_.Pages;
+  const size_t lines = std::min(rows_.size(), pages[page].Lines.size());
+  for (size_t i = 0; i < lines; ++i) {
+    const int line = static_cast<int>(i);
+    if (page == kResultPageNumber && pages[page].Links[i] < kFirstPageLink) {
+      pages.SetLink(page, line, kNoLink);
+    }
+    rows_[i].link = std::to_string(pages[page].Links[i]);
+    rows_[i].text = pages[page].Lines[i];
+  }
+  titleText_ = pages[page].Title;
+  addressText_ = Hex(pages[page].Address);
+  Notify(Change::kPage);
+}
+
+void EditorModel::SendPage() { g_.TxCursor = g_.Pages[currentPage_].Address; }
+void EditorModel::SendAllPages() { g_.TxCursor = static_cast<int16_t>(kFirstPageAddress); }
+void EditorModel::RefreshPages() { g_.TxCursor = 0; }
+
+// ------------------------------------------------------------ venue and hold
+
+void EditorModel::SelectVenue(int position) {
+  if (position < 0 || position > kMaxVenue) return;
+  venue_ = position;
+  g_.VenueId = static_cast<int16_t>(position);
+  g_.TxCursor = 0;
+  Notify(Change::kVenue);
+}
+
+void EditorModel::SelectPageDelay(int position) {
+  if (position < 0 || position > kMaxPageDelay) return;
+  pageDelay_ = position;
+  g_.PageDelay = position;
+  g_.HoldCountdown = 0;
+  Notify(Change::kPageDelay);
+}
+
+}  // namespace torvane

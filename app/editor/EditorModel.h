@@ -1,0 +1,190 @@
+// The page editor without its window: the page shown and its rows, the
+// category settings, the venue and the page hold. Each event of the editor
+// window maps to one call here; every change is announced to the observers so a
+// window can repaint from the model. The timing parsers reach the editor
+// through the PageEditorLink it implements.
+#ifndef TORVANE_APP_EDITOR_EDITORMODEL_H_
+#define TORVANE_APP_EDITOR_EDITORMODEL_H_
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "PageColours.h"
+#include "TimingContext.h"
+
+namespace torvane {
+
+struct Globals;
+class Prompter;
+class SettingsStore;
+
+// One row of the page grid: the line box and the link box.
+struct EditorRow {
+  std::string text;
+  std::string link;
+};
+
+class EditorModel : public PageEditorLink {
+ public:
+  // What changed, for the window to repaint.
+  enum class Change {
+    kCategories,       // the category list and its selection
+    kCategoryColours,  // the category list's colours
+    kRaceControls,     // race type, round number, class text, heads-up box
+    kPage,             // page number, size, rows, title, address, colours
+    kVenue,
+    kPageDelay,
+  };
+  using Observer = std::function<void(Change)>;
+
+  static constexpr int kMaxCategories = 51;
+  static constexpr int kMaxVenue = 100;
+  static constexpr int kMaxPageDelay = 20;  // seconds
+  static constexpr int32_t kNormalForeColour = 0x000000;
+  static constexpr int32_t kNormalBackColour = 0xFFFFFF;
+
+  static constexpr std::string_view kActivationTitle = "TorvaneTX - Category Activation";
+  static constexpr std::string_view kActivationMessage =
+      "Detected Category list count difference!\n  Press Save Layout button and try again...";
+  static constexpr std::string_view kCategoriesIndexTitle = "CATEGORIES INDEX";
+
+  // The chooser entries, in position order.
+  static const std::vector<std::string>& RaceTypeItems();
+  static const std::vector<std::string>& VenueItems();
+  static const std::vector<std::string>& PageDelayItems();
+
+  // All references must outlive the model.
+  EditorModel(Globals& globals, SettingsStore& settings, Prompter& prompter, PageSender& sender);
+
+  void AddObserver(Observer observer);
+
+  // Window load: categories and the active category (whose activation does
+  // nothing yet, the page store being empty), venue and page hold, the page
+  // store from the settings, then page 0 shown.
+  void Load();
+  // Window unload: "MaxPages", the pages, "VenueID" and "PageDelay" stored.
+  void Unload();
+  // Save Layout: the pages stored, the categories refilled from page 2 and the
+  // active category restored (and so activated again).
+  void SaveLayout();
+
+  // ---- Categories and race settings
+  // The category list from page 2's stored lines ("P0".."P50" until one is
+  // missing), trimmed; position 0 selected when there is any.
+  void FillCategories();
+  // Selects the stored "ActiveCategory" when it is a position of the list, then
+  // activates the selection.
+  void RestoreActiveCategory();
+  // cboCategory click: normal colours, the category's stored race type, round,
+  // class and heads-up shown. -1 clears the selection.
+  void SelectCategory(int position);
+  // The operator's changes of the race controls; each is stored under the
+  // selected category (when there is one with a non-empty text).
+  void SelectRaceType(int position);  // -1..3
+  void SetRoundNumberText(std::string_view text);
+  void SetClassText(std::string_view text);  // as typed
+  void CommitClassText();                    // the class box lost the focus
+  void SetHeadsUpChecked(bool checked);
+  // cmdActivate: the selected category becomes the class being raced.
+  void Activate();
+  // cmdGetClasses: the text to send to the timing system ("~AC", then "~AC\r"
+  // on the next click, and so on); the caller sends it only while connected.
+  std::string ToggleGetClasses();
+  bool GetClassesVisible() const;
+
+  const std::vector<std::string>& Categories() const override { return categories_; }
+  int CategoryPosition() const { return category_; }
+  int32_t CategoryForeColour() const { return categoryFore_; }
+  int32_t CategoryBackColour() const { return categoryBack_; }
+  int RaceTypePosition() const { return raceType_; }
+  const std::string& RoundNumberText() const { return roundNumber_; }
+  const std::string& ClassText() const { return classText_; }
+  bool HeadsUpChecked() const { return headsUp_; }
+
+  // ---- PageEditorLink
+  void OutputPageUpdate(int16_t page) override;
+  bool LoadClassListing() override;
+  void ShowNoCategoryMatch() override;
+  void ShowTimingSelection(int16_t category, int16_t raceType, int16_t round) override;
+
+  // ---- The page shown
+  // txtPage lost the focus / updCurrentPage changed: shows page text (not
+  // numeric: 0; above N: N) with the store's size of that page.
+  void ShowPage(std::string_view pageText);
+  // txtPageSize lost the focus / updPageSize changed: resizes the page shown
+  // (not numeric: 0; page 1 at least 12; above 200 refused), rechains the
+  // addresses and stores "PageSize". A size that would push the page blocks
+  // past 32000 is refused with a message; the page keeps its size.
+  void SetPageSize(std::string_view sizeText);
+  // Fills the rows from the store for page, when it is the page shown. On page
+  // 1 a link below 3 becomes 255 in the store first.
+  void DisplayPageData(int16_t page);
+
+  int16_t CurrentPage() const { return currentPage_; }
+  int16_t ShownSize() const { return shownSize_; }
+  int16_t HighestPage() const;  // the page spinner's Max, N
+  const std::string& PageText() const { return pageText_; }
+  const std::string& PageSizeText() const { return pageSizeText_; }
+  const std::vector<EditorRow>& Rows() const { return rows_; }
+  const std::string& TitleText() const { return titleText_; }
+  const std::string& AddressText() const { return addressText_; }
+  // The page shown's colour indexes, defaults stored when it was shown.
+  const PageColours& ShownColours() const { return colours_; }
+
+  // Page commands that move the cyclic transmit cursor.
+  void SendPage();      // to the page shown
+  void SendAllPages();  // to the first page block
+  void RefreshPages();  // to the start of the image
+
+  // ---- Venue and page hold
+  void SelectVenue(int position);      // 0..100
+  void SelectPageDelay(int position);  // 0..20 seconds
+  int VenuePosition() const { return venue_; }
+  int PageDelayPosition() const { return pageDelay_; }
+
+ private:
+  TimingContext Context();
+  void Notify(Change change);
+  bool CategorySelected() const;
+  std::string CategoryKeyOfSelection() const;
+  void WriteCategorySetting(std::string_view name, std::string_view value);
+  void BuildRows(int16_t size);
+  void ShowRefusedSize(int16_t wanted);
+
+  Globals& g_;
+  SettingsStore& settings_;
+  Prompter& prompter_;
+  PageSender& sender_;
+  std::vector<Observer> observers_;
+
+  bool pagesLoaded_ = false;
+
+  std::vector<std::string> categories_;
+  int category_ = -1;
+  int32_t categoryFore_ = kNormalForeColour;
+  int32_t categoryBack_ = kNormalBackColour;
+  int raceType_ = -1;
+  std::string roundNumber_ = "0";
+  std::string classText_;
+  bool headsUp_ = false;
+  bool getClassesSent_ = false;
+
+  int16_t currentPage_ = 0;
+  int16_t shownSize_ = 0;
+  std::string pageText_ = "0";
+  std::string pageSizeText_ = "0";
+  std::vector<EditorRow> rows_{EditorRow{}};
+  std::string titleText_;
+  std::string addressText_;
+  PageColours colours_{};
+
+  int venue_ = 0;
+  int pageDelay_ = 0;
+};
+
+}  // namespace torvane
+
+#endif  // TORVANE_APP_EDITOR_EDITORMODEL_H_

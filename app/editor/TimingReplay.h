@@ -1,0 +1,76 @@
+// The timing-data path of the program without its devices and timers: the
+// start-up that a replay of recorded timing text needs (page store and editor
+// loaded from the settings, Delay Everything, the whole image built), then
+// arrivals of text through the receive framing into the parsers, the page
+// builders and the page writer, exactly as the running program handles them.
+// Used by torvanetx-cli replay, the end-to-end tests and the fuzz target.
+#ifndef TORVANE_APP_EDITOR_TIMINGREPLAY_H_
+#define TORVANE_APP_EDITOR_TIMINGREPLAY_H_
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "EditorModel.h"
+#include "Globals.h"
+#include "ImageBuilder.h"
+#include "ImagePageSender.h"
+#include "PageWriter.h"
+#include "ReceiveFramer.h"
+#include "TimingParser.h"
+
+namespace torvane {
+
+class Prompter;
+class SettingsStore;
+
+struct ReplayStart {
+  int16_t dayOfYear = 0;
+  // Overrides the stored "DelayEverything" (missing or not 0: on).
+  std::optional<bool> delayEverything;
+  // The timing link runs over TCP (command stream input).
+  bool timingTcpActive = false;
+};
+
+// settings and prompter must outlive the replay. Not copyable or movable: the
+// parts hold references to each other.
+class TimingReplay {
+ public:
+  TimingReplay(SettingsStore& settings, Prompter& prompter);
+  TimingReplay(const TimingReplay&) = delete;
+  TimingReplay& operator=(const TimingReplay&) = delete;
+
+  // What start-up does before timing text can arrive: receive state and send
+  // windows reset, Delay Everything, the editor loaded (categories, active
+  // category, venue, page hold, pages), the transmit cursor at 0, the index
+  // table and the image built.
+  void StartUp(const ReplayStart& start);
+
+  // One arrival of text in the given framing.
+  void Receive(std::string_view text, Framing framing);
+
+  Globals& globals() { return g_; }
+  EditorModel& editor() { return editor_; }
+  ReceiveFramer& framer() { return framer_; }
+  ImageBuilder& builder() { return builder_; }
+  TimingParser& parser() { return parser_; }
+
+ private:
+  void Deliver(Framing framing, const std::string& record);
+
+  SettingsStore& settings_;
+  Globals g_;
+  ImageBuilder builder_;
+  PageWriter writer_;
+  ImagePageSender sender_;
+  EditorModel editor_;
+  TimingParser parser_;
+  ReceiveFramer framer_;
+};
+
+// "DelayEverything" as stored: on unless the stored value is 0.
+bool StoredDelayEverything(const SettingsStore& settings);
+
+}  // namespace torvane
+
+#endif  // TORVANE_APP_EDITOR_TIMINGREPLAY_H_

@@ -1,0 +1,82 @@
+// Cuts the text that the timing system sends into records for the parsers.
+//
+// Command framing (network input while the TCP link is active): a record starts
+// at "~" and keeps every character as received. Tagged framing (serial input,
+// and network input otherwise): a record starts at any character from "A" to
+// "z" (codes 65..122); printable characters (32..126) and the carriage return
+// are kept, double quotes dropped, and every other character counts as a
+// carriage return. Either way a carriage return ends the record and stays on
+// it; text between records that does not start one is dropped. A record being
+// collected survives across arrivals and across a change of framing.
+//
+// A record may hold at most kMaxRecordLength characters before its carriage
+// return: a longer one is dropped and counted, and framing starts again by
+// looking for the next start character (the character that overflowed
+// included).
+#ifndef TORVANE_APP_SHELL_RECEIVEFRAMER_H_
+#define TORVANE_APP_SHELL_RECEIVEFRAMER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace torvane {
+
+enum class Framing { kCommand, kTagged };
+
+// The framing of text that came in from the network (fromNetwork) or the
+// serial line, given the TimingTcpActive flag.
+Framing FramingFor(bool fromNetwork, bool timingTcpActive);
+
+class ReceiveFramer {
+ public:
+  static constexpr size_t kMaxRecordLength = 4096;
+
+  // Gets each record with its carriage return, in the framing it was cut by.
+  // The handler may call Receive again (a parser that shows a message box pumps
+  // events): that text is only queued and examined by the loop already running.
+  using RecordHandler = std::function<void(Framing framing, const std::string& record)>;
+
+  explicit ReceiveFramer(RecordHandler handler);
+
+  // Empties both buffers and waits for the start of a record.
+  void Reset();
+
+  // Appends text and examines everything waiting with framing.
+  void Receive(std::string_view text, Framing framing);
+
+  // Timing text arrived since the last Clear (the timing lamp).
+  bool TimingDataSeen() const { return timingDataSeen_; }
+  void ClearTimingDataSeen() { timingDataSeen_ = false; }
+
+  // Records dropped for exceeding kMaxRecordLength since construction.
+  uint64_t OverlongRecords() const { return overlongRecords_; }
+
+  bool AwaitingStart() const { return awaitingStart_; }
+  bool Collecting() const { return collecting_; }
+  bool Busy() const { return busy_; }
+  // The record being collected, without its carriage return.
+  const std::string& RecordBuffer() const { return record_; }
+  // Received text not examined yet (only while a handler runs).
+  size_t Waiting() const { return buffer_.size() - examined_; }
+
+ private:
+  void Examine(Framing framing);
+  void Take(char c, Framing framing);
+
+  RecordHandler handler_;
+  std::string buffer_;  // the receive buffer; examined_ characters already taken off
+  size_t examined_ = 0;
+  std::string record_;
+  bool awaitingStart_ = true;
+  bool collecting_ = false;
+  bool busy_ = false;
+  bool timingDataSeen_ = false;
+  uint64_t overlongRecords_ = 0;
+};
+
+}  // namespace torvane
+
+#endif  // TORVANE_APP_SHELL_RECEIVEFRAMER_H_

@@ -6,13 +6,10 @@
 #include <string_view>
 
 #include "Globals.h"
+#include "SettingsKeys.h"
 #include "SettingsStore.h"
 
 namespace torvane {
-
-inline constexpr std::string_view kTimingSystemKey = "SOFTWARE\\TorvaneTX\\TimingSystem\\";
-inline constexpr std::string_view kTransmitterKey = "SOFTWARE\\TorvaneTX\\Transmitter\\";
-inline constexpr std::string_view kPortsKey = "SOFTWARE\\TorvaneTX\\Ports\\";
 
 // Fills link from key. A missing value is written back at once: the field's
 // current value for the numbers, "None" for host and port. A value that does not

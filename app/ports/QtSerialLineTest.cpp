@@ -1,78 +1,15 @@
 #include "QtSerialLine.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <string>
 
 #include "PortOpening.h"
+#include "PtyPair.h"
 
 namespace torvane {
 namespace {
-
-// Runs the event loop until done() holds or two seconds pass.
-template <typename Done>
-bool PumpUntil(Done done) {
-  QElapsedTimer timer;
-  timer.start();
-  while (!done() && timer.elapsed() < 2000) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  }
-  return done();
-}
-
-// A pseudo-terminal pair: the program opens the slave as its serial device, the
-// test plays the device on the master.
-class PtyPair {
- public:
-  PtyPair() {
-    char name[256] = {};
-    if (openpty(&master_, &slave_, name, nullptr, nullptr) == 0) slaveName_ = name;
-  }
-  ~PtyPair() {
-    CloseMaster();
-    if (slave_ >= 0) close(slave_);
-  }
-  bool ok() const { return !slaveName_.empty(); }
-  const std::string& slaveName() const { return slaveName_; }
-  void Write(const std::string& bytes) {
-    ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-  }
-  std::string Read(size_t count) {
-    std::string got;
-    pollfd pfd{master_, POLLIN, 0};
-    QElapsedTimer timer;
-    timer.start();
-    while (got.size() < count && timer.elapsed() < 2000) {
-      // The line writes from its event loop.
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-      if (poll(&pfd, 1, 10) <= 0) continue;
-      char buffer[256];
-      const ssize_t n = read(master_, buffer, sizeof buffer);
-      if (n <= 0) break;
-      got.append(buffer, static_cast<size_t>(n));
-    }
-    return got;
-  }
-  void CloseMaster() {
-    if (master_ >= 0) close(master_);
-    master_ = -1;
-  }
-  void CloseSlaveCopy() {
-    if (slave_ >= 0) close(slave_);
-    slave_ = -1;
-  }
-
- private:
-  int master_ = -1;
-  int slave_ = -1;
-  std::string slaveName_;
-};
 
 LinkSettings TransmitterLink(int16_t port) {
   LinkSettings link;

@@ -9,6 +9,9 @@ int RunReplay(const Arguments& args);
 int RunRegister(const Arguments& args);
 int RunUnregister(const Arguments& args);
 int RunWirelet(const Arguments& args);
+#ifdef TORVANE_WITH_STATION
+int RunStation(const Arguments& args);
+#endif
 
 const std::vector<CliCommand>& Commands() {
   static const std::vector<CliCommand> commands = {
@@ -20,6 +23,9 @@ const std::vector<CliCommand>& Commands() {
       {"register", "register [MODULE]   (default: libwirelet61.so beside the program)", RunRegister},
       {"unregister", "unregister [MODULE]", RunUnregister},
       {"wirelet", "wirelet < COMMANDS   (get|set|call|config|pump|quit, one per line)", RunWirelet},
+#ifdef TORVANE_WITH_STATION
+      {"station", "station [--registry FILE]   (runs until SIGINT or SIGTERM)", RunStation},
+#endif
   };
   return commands;
 }

@@ -1,0 +1,85 @@
+// Test support: a pseudo-terminal pair. The program opens the slave as its
+// serial device; the test plays the device on the master.
+#ifndef TORVANE_APP_PORTS_PTYPAIR_H_
+#define TORVANE_APP_PORTS_PTYPAIR_H_
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <string>
+
+namespace torvane {
+
+// Runs the event loop until done() holds or timeoutMs pass; returns done().
+template <typename Done>
+bool PumpUntil(Done done, int timeoutMs = 2000) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < timeoutMs) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return done();
+}
+
+class PtyPair {
+ public:
+  PtyPair() {
+    char name[256] = {};
+    termios raw{};
+    cfmakeraw(&raw);
+    if (openpty(&master_, &slave_, name, &raw, nullptr) == 0) slaveName_ = name;
+  }
+  ~PtyPair() {
+    CloseMaster();
+    CloseSlaveCopy();
+  }
+  PtyPair(const PtyPair&) = delete;
+  PtyPair& operator=(const PtyPair&) = delete;
+
+  bool ok() const { return !slaveName_.empty(); }
+  const std::string& slaveName() const { return slaveName_; }
+
+  bool Write(const std::string& bytes) {
+    return write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
+  // Up to count bytes, pumping the event loop (the program writes from it).
+  std::string Read(size_t count, int timeoutMs = 2000) {
+    std::string got;
+    pollfd pfd{master_, POLLIN, 0};
+    QElapsedTimer timer;
+    timer.start();
+    while (got.size() < count && timer.elapsed() < timeoutMs) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+      if (poll(&pfd, 1, 5) <= 0) continue;
+      char buffer[256];
+      const size_t want = std::min(sizeof buffer, count - got.size());
+      const ssize_t n = read(master_, buffer, want);
+      if (n <= 0) break;
+      got.append(buffer, static_cast<size_t>(n));
+    }
+    return got;
+  }
+  void CloseMaster() {
+    if (master_ >= 0) close(master_);
+    master_ = -1;
+  }
+  // openpty leaves the slave open here too; close it once the program has it.
+  void CloseSlaveCopy() {
+    if (slave_ >= 0) close(slave_);
+    slave_ = -1;
+  }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  std::string slaveName_;
+};
+
+}  // namespace torvane
+
+#endif  // TORVANE_APP_PORTS_PTYPAIR_H_

@@ -1,0 +1,85 @@
+#include "NetworkLink.h"
+
+#include <cstdio>
+
+#include "AnsiText.h"
+#include "CallbackSink.h"
+#include "CreateObject.h"
+
+namespace torvane {
+namespace {
+
+// Event identifiers of the control's event interface.
+constexpr DispId kEventDataIn = 3;
+constexpr DispId kEventError = 5;
+
+}  // namespace
+
+std::unique_ptr<NetworkLink> NetworkLink::Create(const RegistryHive& classes, std::string* error) {
+  IDispatch* control = nullptr;
+  const HResult hr =
+      CreateObject(classes, kProgId, kIidDispatch, reinterpret_cast<void**>(&control));
+  if (Failed(hr) || control == nullptr) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(hr));
+    *error = std::string("cannot create ") + kProgId + " (" + code + ")";
+    if (hr == kCoEDllNotFound) *error += ": " + LastModuleError();
+    return nullptr;
+  }
+  return std::unique_ptr<NetworkLink>(new NetworkLink(control));
+}
+
+NetworkLink::NetworkLink(IDispatch* control) : control_(control) {
+  sink_ = CallbackSink::Create([this](DispId id, std::span<Variant> args) { OnEvent(id, args); });
+  if (Succeeded(control_->QueryInterface(kIidConnectionPoint, reinterpret_cast<void**>(&point_)))) {
+    point_->Advise(sink_, &cookie_);
+  }
+}
+
+NetworkLink::~NetworkLink() {
+  if (point_ != nullptr) {
+    point_->Unadvise(cookie_);
+    point_->Release();
+  }
+  sink_->Release();
+  control_->Release();
+}
+
+Variant NetworkLink::Call(const char* name, uint16_t flags, std::vector<Variant> args) {
+  const std::string member = name;
+  DispId id = kDispIdUnknown;
+  if (Failed(control_->GetIDsOfNames({&member, 1}, {&id, 1}))) {
+    throw NetworkLinkError(438, std::string("the control has no member ") + name);
+  }
+  ExcepInfo excep;
+  Variant result;
+  const HResult hr = control_->Invoke(id, flags, args, &result, &excep);
+  if (Failed(hr)) {
+    // Automation errors of the control carry their code in the low word.
+    throw NetworkLinkError(static_cast<int32_t>(hr & 0xFFFF),
+                           excep.description.empty() ? "network control error" : excep.description);
+  }
+  return result;
+}
+
+void NetworkLink::Connect(const std::string& host, int32_t port) {
+  Call("Connect", kDispatchMethod, {Variant::String(AnsiToUtf8(host)), Variant::I4(port)});
+}
+
+void NetworkLink::Disconnect() { Call("Disconnect", kDispatchMethod, {}); }
+
+bool NetworkLink::Connected() { return Call("Connected", kDispatchPropertyGet, {}).AsBool(); }
+
+void NetworkLink::Send(std::string_view text) {
+  Call("Send", kDispatchMethod, {Variant::String(AnsiToUtf8(text))});
+}
+
+void NetworkLink::OnEvent(DispId id, std::span<Variant> args) {
+  if (id == kEventDataIn && !args.empty() && OnDataIn) {
+    OnDataIn(Utf8ToAnsi(args[0].AsString()));
+  } else if (id == kEventError && args.size() >= 2 && OnError) {
+    OnError(args[0].AsI4(), Utf8ToAnsi(args[1].AsString()));
+  }
+}
+
+}  // namespace torvane

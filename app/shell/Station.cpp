@@ -1,0 +1,273 @@
+#include "Station.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <cstdio>
+
+#include "ClassesRootHive.h"
+#include "LinkSettingsStore.h"
+#include "PortOpening.h"
+#include "SettingsKeys.h"
+#include "TickerList.h"
+
+namespace torvane {
+namespace {
+
+constexpr int kTimerIntervalMs = 1000;
+
+bool IsSerialPort(int16_t port) { return port >= 1 && port <= 24; }
+
+bool IsNone(const std::string& text) { return text.empty() || text == "None"; }
+
+}  // namespace
+
+bool Station::TransmitterOutput::IsOpen() const {
+  if (station_.globals().TransmitterLink.ComPort == LinkSettings::kTcpIp) {
+    return station_.transmitterNet_ != nullptr && station_.transmitterNet_->Connected();
+  }
+  return station_.transmitterSerial_.PortOpen();
+}
+
+void Station::TransmitterOutput::Write(const BlockPacket& packet) {
+  const std::string_view bytes(reinterpret_cast<const char*>(packet.data()), packet.size());
+  try {
+    if (station_.globals().TransmitterLink.ComPort == LinkSettings::kTcpIp) {
+      station_.transmitterNet_->Send(bytes);
+    } else {
+      station_.transmitterSerial_.Output(bytes);
+    }
+  } catch (const std::exception& e) {
+    // The line's own failure report tells the operator; the recovery tick retries.
+    std::fprintf(stderr, "TorvaneTX: transmitter write failed: %s\n", e.what());
+  }
+}
+
+Station::Station(SettingsStore& settings, Prompter& prompter, StationOptions options,
+                 QObject* parent)
+    : QObject(parent),
+      settings_(settings),
+      prompter_(prompter),
+      options_(std::move(options)),
+      classes_(std::make_unique<ClassesRootHive>(settings)),
+      core_(settings, prompter),
+      regions_(core_.builder()),
+      transmitterLine_(*this),
+      cycle_(core_.globals(), transmitterLine_, regions_),
+      timingSerial_([this](int16_t n) { return ComPortDevicePath(settings_, n); }),
+      transmitterSerial_([this](int16_t n) { return ComPortDevicePath(settings_, n); }) {
+  timingSerial_.OnComm = [this] { OnTimingComm(); };
+  transmitterSerial_.OnComm = [this] { OnTransmitterComm(); };
+  timingSerial_.OnLineError = [this](const std::string& why) { OnLineError("timing", why); };
+  transmitterSerial_.OnLineError = [this](const std::string& why) {
+    OnLineError("transmitter", why);
+  };
+  timer_.setInterval(kTimerIntervalMs);
+  connect(&timer_, &QTimer::timeout, this, &Station::OnTimerTick);
+}
+
+Station::~Station() { Shutdown(); }
+
+bool Station::Start() {
+  if (!options_.instanceLock.empty()) {
+    const QString path = QString::fromStdString(options_.instanceLock);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    lock_ = std::make_unique<QLockFile>(path);
+    lock_->setStaleLockTime(0);
+    if (!lock_->tryLock(0) && lock_->error() != QLockFile::LockFailedError) {
+      // A lock that cannot be made at all must not keep the program from running.
+      std::fprintf(stderr, "TorvaneTX: cannot create the instance lock %s\n",
+                   options_.instanceLock.c_str());
+      lock_.reset();
+    } else if (!lock_->isLocked()) {
+      prompter_.Show({"A previous instance of TorvaneTX has been detected.", "TorvaneTX",
+                      PromptIcon::kInformation, PromptButtons::kOkCancel});
+      lock_.reset();
+      return false;
+    }
+  }
+  SettingsStore::Batch batch(settings_);
+  Globals& g = globals();
+  const int16_t day = options_.dayOfYear.value_or(DayOfYearToday());
+
+  LoadLinkSettings(settings_, kTransmitterKey, g.TransmitterLink);
+  LoadLinkSettings(settings_, kTimingSystemKey, g.TimingLink);
+  tickerList_ = LoadTickerList(settings_);
+  OpenTransmitter();
+  OpenTiming();
+
+  cycle_.ResetReplyState();
+  core_.StartUp({day, std::nullopt, g.TimingTcpActive});
+  timer_.start();
+  startedMs_ = QDateTime::currentMSecsSinceEpoch();
+  started_ = true;
+  return true;
+}
+
+void Station::OpenTransmitter() {
+  const LinkSettings& link = globals().TransmitterLink;
+  if (link.ComPort == LinkSettings::kNoPort) {
+    prompter_.Show({"Please go to Settings->Transmitter\nand select a port that Torvane "
+                    "Transmitter\nis connected to.",
+                    "Torvane TX - Communications", PromptIcon::kInformation,
+                    PromptButtons::kOk});
+    return;
+  }
+  if (link.ComPort != LinkSettings::kTcpIp) {
+    OpenTransmitterLine(transmitterSerial_, link, prompter_);
+    return;
+  }
+  // The transmitter over TCP gets a control of its own, so the timing link
+  // keeps its connection.
+  std::string error;
+  NetworkLink* net = EnsureNetworkLink(transmitterNet_, &error);
+  if (net == nullptr || IsNone(link.Host) || IsNone(link.Port)) {
+    if (!error.empty()) std::fprintf(stderr, "TorvaneTX: %s\n", error.c_str());
+    return;
+  }
+  net->OnDataIn = [this](const std::string& bytes) { OnTransmitterNetworkData(bytes); };
+  try {
+    net->Connect(link.Host, std::stoi(link.Port));
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "TorvaneTX: cannot connect to the transmitter: %s\n", e.what());
+  }
+}
+
+void Station::OpenTiming() {
+  const LinkSettings& link = globals().TimingLink;
+  if (IsSerialPort(link.ComPort)) {
+    OpenTimingLine(timingSerial_, link, prompter_);
+  } else if (link.ComPort == LinkSettings::kTcpIp && !ConnectTimingSystem()) {
+    prompter_.Show({"Unable to connect to timing system!", "TorvaneTX", PromptIcon::kNone,
+                    PromptButtons::kOk});
+  }
+}
+
+NetworkLink* Station::EnsureNetworkLink(std::unique_ptr<NetworkLink>& link, std::string* error) {
+  if (link == nullptr) {
+    link = NetworkLink::Create(*classes_, error);
+    if (link != nullptr) {
+      link->OnError = [this](int32_t code, const std::string& description) {
+        OnNetworkError(code, description);
+      };
+    }
+  }
+  return link.get();
+}
+
+bool Station::ConnectTimingSystem() {
+  Globals& g = globals();
+  std::string error;
+  NetworkLink* net = EnsureNetworkLink(timingNet_, &error);
+  if (net == nullptr) {
+    std::fprintf(stderr, "TorvaneTX: %s\n", error.c_str());
+    return false;
+  }
+  net->OnDataIn = [this](const std::string& text) { OnTimingNetworkData(text); };
+  try {
+    if (IsNone(g.TimingLink.Host) || IsNone(g.TimingLink.Port)) {
+      if (net->Connected()) net->Disconnect();
+      return true;
+    }
+    g.TimingTcpActive = true;
+    if (net->Connected()) net->Disconnect();
+    size_t used = 0;
+    const int port = std::stoi(g.TimingLink.Port, &used);
+    if (used != g.TimingLink.Port.size()) return false;
+    net->Connect(g.TimingLink.Host, port);
+    return true;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "TorvaneTX: cannot connect to the timing system: %s\n", e.what());
+    return false;
+  }
+}
+
+void Station::Shutdown() {
+  if (!started_ || shutDown_) return;
+  shutDown_ = true;
+  SettingsStore::Batch batch(settings_);
+  Globals& g = globals();
+  timer_.stop();
+  CloseTransmitterLine(transmitterSerial_, prompter_);
+  if (transmitterNet_ != nullptr) {
+    try {
+      if (transmitterNet_->Connected()) transmitterNet_->Disconnect();
+    } catch (const NetworkLinkError&) {
+    }
+  }
+  editor().Unload();
+  SaveLinkSettings(settings_, kTransmitterKey, g.TransmitterLink);
+  SaveLinkSettings(settings_, kTimingSystemKey, g.TimingLink);
+  SaveTickerList(settings_, tickerList_);
+  settings_.WriteSetting(kMainKey, kDelayEverything, g.DelayEverything ? 1 : 0, kRegDword);
+  lock_.reset();
+}
+
+void Station::OnTimerTick() {
+  SettingsStore::Batch batch(settings_);
+  ReceiveFramer& framer = core_.framer();
+  if (framer.TimingDataSeen()) {
+    cycle_.NoteTimingData();
+    framer.ClearTimingDataSeen();
+  }
+  lamps_ = cycle_.Tick();
+  Q_EMIT LampsChanged();
+}
+
+void Station::OnTimingComm() {
+  SettingsStore::Batch batch(settings_);
+  const int16_t port = globals().TimingLink.ComPort;
+  const std::string text = timingSerial_.Input();
+  if (!IsSerialPort(port) || text.empty()) return;
+  core_.Receive(text, Framing::kTagged);
+}
+
+void Station::OnTimingNetworkData(const std::string& text) {
+  SettingsStore::Batch batch(settings_);
+  const Globals& g = globals();
+  if (g.TimingLink.ComPort != LinkSettings::kTcpIp) return;
+  core_.Receive(text, FramingFor(true, g.TimingTcpActive));
+}
+
+void Station::OnTransmitterComm() {
+  const std::string bytes = transmitterSerial_.Input();
+  if (bytes.empty()) return;
+  SettingsStore::Batch batch(settings_);
+  cycle_.SelectNextBlock(static_cast<uint8_t>(bytes[0]));
+}
+
+void Station::OnTransmitterNetworkData(const std::string& bytes) {
+  // A network read may carry several replies; each answers one packet.
+  SettingsStore::Batch batch(settings_);
+  for (char b : bytes) cycle_.SelectNextBlock(static_cast<uint8_t>(b));
+}
+
+void Station::OnNetworkError(int32_t code, const std::string& description) {
+  prompter_.Show({"Error " + std::to_string(code) + ": " + description, "Network Connection",
+                  PromptIcon::kCritical, PromptButtons::kOk});
+}
+
+void Station::OnLineError(const char* which, const std::string& why) {
+  prompter_.Show({std::string("The ") + which + " line has failed and is closed:\n" + why,
+                  "Serial Port", PromptIcon::kCritical, PromptButtons::kOk});
+}
+
+std::string Station::StatusLine() const {
+  const CycleCounters& c = cycle_.Counters();
+  const double seconds =
+      std::max<int64_t>(1, QDateTime::currentMSecsSinceEpoch() - startedMs_) / 1000.0;
+  char line[256];
+  std::snprintf(line, sizeof line,
+                "lamps hold=%d ack=%d nak=%d timing=%d | packets %llu (%.0f bytes/s) | ack %llu "
+                "esc %llu nak %llu other %llu | recoveries %llu | full passes %llu | at %d",
+                lamps_.pageHold, lamps_.ack, lamps_.nak, lamps_.timingSystem,
+                static_cast<unsigned long long>(c.packetsSent), c.packetsSent * 8 / seconds,
+                static_cast<unsigned long long>(c.acks), static_cast<unsigned long long>(c.escs),
+                static_cast<unsigned long long>(c.naks),
+                static_cast<unsigned long long>(c.otherReplies),
+                static_cast<unsigned long long>(c.recoveries),
+                static_cast<unsigned long long>(c.fullPasses), lamps_.bufferPosition);
+  return line;
+}
+
+}  // namespace torvane

@@ -1,0 +1,129 @@
+// The headless heart of the operator program: the settings, the page store and
+// image, the editor model, the parsers and page writer, the transmission cycle,
+// the receive framing, both device links and the one-second timer, brought up
+// and taken down in the program's order. The window shows a Station; the
+// command-line station runs one with no window.
+#ifndef TORVANE_APP_SHELL_STATION_H_
+#define TORVANE_APP_SHELL_STATION_H_
+
+#include <QLockFile>
+#include <QObject>
+#include <QTimer>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "NetworkLink.h"
+#include "Prompter.h"
+#include "QtSerialLine.h"
+#include "SettingsStore.h"
+#include "TimingReplay.h"
+#include "TransmissionCycle.h"
+
+namespace torvane {
+
+class ClassesRootHive;
+
+struct StationOptions {
+  // Day of the year for the page headers; today when unset.
+  std::optional<int16_t> dayOfYear;
+  // Refuse to start while another station holds this lock file; empty: no lock.
+  std::string instanceLock;
+};
+
+class Station : public QObject {
+  Q_OBJECT
+
+ public:
+  // settings and prompter must outlive the station.
+  Station(SettingsStore& settings, Prompter& prompter, StationOptions options = {},
+          QObject* parent = nullptr);
+  ~Station() override;
+
+  // The start-up steps that need no window. False, with nothing read or opened,
+  // when another instance is running.
+  bool Start();
+  // Timer stopped, transmitter line closed, editor unloaded, links, ticker list
+  // and "Delay Everything" saved. Runs once; the destructor calls it.
+  void Shutdown();
+
+  Globals& globals() { return core_.globals(); }
+  EditorModel& editor() { return core_.editor(); }
+  ImageBuilder& builder() { return core_.builder(); }
+  TransmissionCycle& cycle() { return cycle_; }
+  const CycleLamps& Lamps() const { return lamps_; }
+  const std::vector<std::string>& TickerList() const { return tickerList_; }
+  bool TransmitterOpen() const { return transmitterLine_.IsOpen(); }
+
+  // One line for the operator: lamps, packets, replies, recoveries, throughput.
+  std::string StatusLine() const;
+
+  // The 1000 ms timer's work; public so tests can drive it.
+  void OnTimerTick();
+
+ Q_SIGNALS:
+  void LampsChanged();
+
+ private:
+  // Where block packets go: the transmitter's serial line or its own network link.
+  class TransmitterOutput : public TransmitterLine {
+   public:
+    explicit TransmitterOutput(Station& station) : station_(station) {}
+    bool IsOpen() const override;
+    void Write(const BlockPacket& packet) override;
+
+   private:
+    Station& station_;
+  };
+
+  class ImageRegions : public ImageMaintenance {
+   public:
+    explicit ImageRegions(ImageBuilder& builder) : builder_(builder) {}
+    void BuildIndexTable() override { builder_.BuildIndexTable(); }
+    void BuildImage() override { builder_.BuildImage(); }
+
+   private:
+    ImageBuilder& builder_;
+  };
+
+  void OpenTransmitter();
+  void OpenTiming();
+  // Connects the timing link over TCP; false when that fails.
+  bool ConnectTimingSystem();
+  NetworkLink* EnsureNetworkLink(std::unique_ptr<NetworkLink>& link, std::string* error);
+
+  void OnTimingComm();
+  void OnTransmitterComm();
+  void OnTimingNetworkData(const std::string& text);
+  void OnTransmitterNetworkData(const std::string& bytes);
+  void OnNetworkError(int32_t code, const std::string& description);
+  void OnLineError(const char* which, const std::string& why);
+
+  SettingsStore& settings_;
+  Prompter& prompter_;
+  StationOptions options_;
+  std::unique_ptr<QLockFile> lock_;
+  std::unique_ptr<ClassesRootHive> classes_;
+
+  TimingReplay core_;
+  ImageRegions regions_;
+  TransmitterOutput transmitterLine_;
+  TransmissionCycle cycle_;
+
+  QtSerialLine timingSerial_;
+  QtSerialLine transmitterSerial_;
+  std::unique_ptr<NetworkLink> timingNet_;
+  std::unique_ptr<NetworkLink> transmitterNet_;
+  QTimer timer_;
+
+  CycleLamps lamps_;
+  std::vector<std::string> tickerList_;
+  bool started_ = false;
+  bool shutDown_ = false;
+  int64_t startedMs_ = 0;
+};
+
+}  // namespace torvane
+
+#endif  // TORVANE_APP_SHELL_STATION_H_

@@ -1,0 +1,207 @@
+#include "Station.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+#include <string>
+
+#include "ImageDecoder.h"
+#include "LinkSettingsStore.h"
+#include "PtyPair.h"
+#include "SettingsKeys.h"
+
+namespace torvane {
+namespace {
+
+void SetLink(SettingsStore& settings, std::string_view key, int port, int bps) {
+  const char* values[] = {"0", "0", "0", "4", "0", "0", "None", "None"};
+  const std::string portText = std::to_string(port);
+  const std::string bpsText = std::to_string(bps);
+  values[0] = portText.c_str();
+  values[1] = bpsText.c_str();
+  for (int i = 0; i < 8; ++i) settings.WriteSetting(key, std::to_string(i), values[i], kRegSz);
+}
+
+// Plays the transmitter on a pty: reads 14-byte packets, checks them, answers.
+class TestTransmitter {
+ public:
+  explicit TestTransmitter(PtyPair& pty) : pty_(pty) {}
+
+  // The next packet's address, or -1 when none came or it was malformed.
+  int NextPacket() {
+    const std::string p = pty_.Read(14);
+    if (p.size() != 14) return -1;
+    const auto* b = reinterpret_cast<const uint8_t*>(p.data());
+    unsigned sum = 0;
+    for (int i = 1; i <= 12; ++i) sum += b[i];
+    if (b[0] != 27 || b[1] != 250 || b[13] != static_cast<uint8_t>(~sum)) return -1;
+    const int address = b[3] * 256 + b[4];
+    for (int i = 0; i < 8 && address + i < kMapImageSize; ++i) image[address + i] = b[5 + i];
+    return address;
+  }
+  void Answer(uint8_t reply) { pty_.Write(std::string(1, static_cast<char>(reply))); }
+
+  MapImageBytes image{};
+
+ private:
+  PtyPair& pty_;
+};
+
+class StationTest : public ::testing::Test {
+ protected:
+  QTemporaryDir dir_;
+  ScriptedPrompter prompter_;
+};
+
+TEST_F(StationTest, FirstStartWithoutPortsTellsTheOperatorAndRuns) {
+  SettingsStore settings;
+  {
+    Station station(settings, prompter_, {int16_t{0}, ""});
+    ASSERT_TRUE(station.Start());
+    ASSERT_EQ(prompter_.Texts().size(), 1U);
+    EXPECT_EQ(prompter_.Texts()[0],
+              "Please go to Settings->Transmitter\nand select a port that Torvane "
+              "Transmitter\nis connected to.");
+    EXPECT_EQ(prompter_.Shown()[0].title, "Torvane TX - Communications");
+    EXPECT_FALSE(station.TransmitterOpen());
+    EXPECT_EQ(station.globals().TickerAddress, 920);
+    EXPECT_EQ(station.globals().MapEnd, 923);
+    // Three ticks of silence, then the closed line still rebuilds and sends nothing.
+    for (int i = 0; i < 4; ++i) station.OnTimerTick();
+    EXPECT_EQ(station.cycle().Counters().packetsSent, 0U);
+  }
+  // Shut down: links, ticker terminator and Delay Everything are stored.
+  for (std::string_view key : {kTransmitterKey, kTimingSystemKey}) {
+    EXPECT_EQ(settings.ReadSetting(key, "0"), "0");
+    EXPECT_EQ(settings.ReadSetting(key, "6"), "None");
+  }
+  EXPECT_EQ(settings.ReadSetting(kMainKey, kDelayEverything), "1");
+  EXPECT_EQ(settings.ReadSetting("SOFTWARE\\TorvaneTX\\PageSettings\\", "MaxPages"), "2");
+}
+
+TEST_F(StationTest, SecondInstanceIsRefusedBeforeTouchingAnything) {
+  SettingsStore settings;
+  const std::string lock = dir_.filePath("TorvaneTX.lock").toStdString();
+  Station first(settings, prompter_, {int16_t{0}, lock});
+  ASSERT_TRUE(first.Start());
+  const uint64_t revision = settings.Revision();
+  ScriptedPrompter secondPrompter;
+  Station second(settings, secondPrompter, {int16_t{0}, lock});
+  EXPECT_FALSE(second.Start());
+  ASSERT_EQ(secondPrompter.Texts().size(), 1U);
+  EXPECT_EQ(secondPrompter.Texts()[0], "A previous instance of TorvaneTX has been detected.");
+  EXPECT_EQ(secondPrompter.Shown()[0].title, "TorvaneTX");
+  second.Shutdown();
+  EXPECT_EQ(settings.Revision(), revision);
+}
+
+TEST_F(StationTest, UnreachableTimingSystemIsReportedAndStartUpGoesOn) {
+  SettingsStore settings;
+  SetLink(settings, kTimingSystemKey, 25, 5);
+  settings.WriteSetting(kTimingSystemKey, "6", "127.0.0.1", kRegSz);
+  settings.WriteSetting(kTimingSystemKey, "7", "not-a-port", kRegSz);
+  Station station(settings, prompter_, {int16_t{0}, ""});
+  ASSERT_TRUE(station.Start());
+  const auto texts = prompter_.Texts();
+  EXPECT_NE(std::find(texts.begin(), texts.end(), "Unable to connect to timing system!"),
+            texts.end());
+  EXPECT_EQ(station.globals().MapEnd, 923);
+}
+
+TEST_F(StationTest, ResultsReachTheTransmitterAheadOfTheCyclicPass) {
+  PtyPair transmitterPty;
+  PtyPair timingPty;
+  ASSERT_TRUE(transmitterPty.ok() && timingPty.ok());
+  SettingsStore settings;
+  settings.WriteSetting(kPortsKey, "COM3", transmitterPty.slaveName(), kRegSz);
+  settings.WriteSetting(kPortsKey, "COM4", timingPty.slaveName(), kRegSz);
+  SetLink(settings, kTransmitterKey, 3, 8);
+  SetLink(settings, kTimingSystemKey, 4, 5);
+  settings.WriteSetting(kMainKey, kDelayEverything, 0, kRegDword);
+
+  Station station(settings, prompter_, {int16_t{0}, ""});
+  ASSERT_TRUE(station.Start());
+  ASSERT_TRUE(station.TransmitterOpen());
+  transmitterPty.CloseSlaveCopy();
+  timingPty.CloseSlaveCopy();
+  EXPECT_TRUE(prompter_.Texts().empty());
+
+  // A silent transmitter gets its first block on the fourth tick.
+  TestTransmitter transmitter(transmitterPty);
+  for (int i = 0; i < 4; ++i) station.OnTimerTick();
+  EXPECT_EQ(transmitter.NextPacket(), 0);
+
+  // Stop-and-wait through one full pass: every block is answered, the copy
+  // matches the station's image up to MapEnd.
+  int address = 0;
+  const int mapEnd = station.globals().MapEnd;
+  for (int sent = 1; address <= mapEnd - 8; ++sent) {
+    transmitter.Answer(sent % 2 == 0 ? 27 : 6);
+    address = transmitter.NextPacket();
+    ASSERT_EQ(address, sent * 8);
+  }
+  for (int a = 0; a <= mapEnd; ++a) {
+    ASSERT_EQ(transmitter.image[a], station.globals().MapImage[a]) << "address " << a;
+  }
+  EXPECT_TRUE(DecodeImage(transmitter.image).badChecksums.empty());
+
+  // A pair announced by the timing system: page 1's rows jump the queue.
+  ASSERT_TRUE(timingPty.Write("SS/AA E1\rb1A\rc1101\rn11 SMITH\rb2B\rc2202\rn22 JONES\r"));
+  ASSERT_TRUE(PumpUntil([&] { return station.globals().NamesWindow.Pending(); }));
+  const int page1 = station.globals().Pages[1].Address;
+  transmitter.Answer(6);
+  const int next = transmitter.NextPacket();
+  EXPECT_GE(next, page1);
+  EXPECT_LT(next, page1 + 408);
+  station.OnTimerTick();
+  EXPECT_TRUE(station.Lamps().timingSystem);
+  EXPECT_TRUE(station.Lamps().ack);
+}
+
+TEST_F(StationTest, NakStormNeitherStallsNorCrashes) {
+  PtyPair transmitterPty;
+  ASSERT_TRUE(transmitterPty.ok());
+  SettingsStore settings;
+  settings.WriteSetting(kPortsKey, "COM3", transmitterPty.slaveName(), kRegSz);
+  SetLink(settings, kTransmitterKey, 3, 8);
+  Station station(settings, prompter_, {int16_t{0}, ""});
+  ASSERT_TRUE(station.Start());
+  transmitterPty.CloseSlaveCopy();
+  TestTransmitter transmitter(transmitterPty);
+  for (int i = 0; i < 4; ++i) station.OnTimerTick();
+  ASSERT_EQ(transmitter.NextPacket(), 0);
+  // Two NAKs re-send one block; the cycle goes on after an ACK.
+  for (int round = 0; round < 50; ++round) {
+    transmitter.Answer(21);
+    transmitter.Answer(21);
+    ASSERT_GE(transmitter.NextPacket(), 0);
+  }
+  transmitter.Answer(6);
+  EXPECT_GE(transmitter.NextPacket(), 0);
+  EXPECT_EQ(station.cycle().Counters().naks, 100U);
+}
+
+TEST_F(StationTest, TransmitterLineClosedUnderTheStationIsReported) {
+  auto pty = std::make_unique<PtyPair>();
+  ASSERT_TRUE(pty->ok());
+  SettingsStore settings;
+  settings.WriteSetting(kPortsKey, "COM3", pty->slaveName(), kRegSz);
+  SetLink(settings, kTransmitterKey, 3, 8);
+  Station station(settings, prompter_, {int16_t{0}, ""});
+  ASSERT_TRUE(station.Start());
+  pty.reset();
+  ASSERT_TRUE(PumpUntil([&] { return !prompter_.Texts().empty(); }));
+  EXPECT_FALSE(station.TransmitterOpen());
+  for (int i = 0; i < 8; ++i) station.OnTimerTick();
+  EXPECT_EQ(station.cycle().Counters().packetsSent, 0U);
+}
+
+}  // namespace
+}  // namespace torvane
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -10,6 +10,7 @@ namespace torvane {
 namespace {
 
 // Event identifiers of the control's event interface.
+constexpr DispId kEventConnected = 1;
 constexpr DispId kEventDataIn = 3;
 constexpr DispId kEventError = 5;
 
@@ -78,6 +79,10 @@ void NetworkLink::OnEvent(DispId id, std::span<Variant> args) {
   if (id == kEventDataIn && !args.empty() && OnDataIn) {
     OnDataIn(Utf8ToAnsi(args[0].AsString()));
   } else if (id == kEventError && args.size() >= 2 && OnError) {
+    OnError(args[0].AsI4(), Utf8ToAnsi(args[1].AsString()));
+  } else if (id == kEventConnected && args.size() >= 2 && args[0].AsI4() != 0 && OnError) {
+    // A connection that fails is reported only through this event; the operator
+    // must hear of it like any other network error.
     OnError(args[0].AsI4(), Utf8ToAnsi(args[1].AsString()));
   }
 }

@@ -46,7 +46,7 @@ class NetworkLink {
 
   // Received text, in the system code page.
   std::function<void(const std::string& text)> OnDataIn;
-  // The control's Error event.
+  // The control's Error event, and a Connected event that reports a failure.
   std::function<void(int32_t code, const std::string& description)> OnError;
 
  private:

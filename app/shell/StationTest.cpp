@@ -7,6 +7,8 @@
 #include <string>
 
 #include "ImageDecoder.h"
+#include "LoopbackServer.h"
+#include "WireletTypeLib.h"
 #include "LinkSettingsStore.h"
 #include "PtyPair.h"
 #include "SettingsKeys.h"
@@ -47,6 +49,20 @@ class TestTransmitter {
  private:
   PtyPair& pty_;
 };
+
+// Registers the built control in the station's own classes hive.
+void RegisterWirelet(SettingsStore& settings) {
+  const std::string clsid = kClsidWirelet.ToString();
+  settings.WriteSetting("Wirekit.Wirelet\\CLSID", "", clsid, kRegSz, Hive::kClassesRoot);
+  settings.WriteSetting("CLSID\\" + clsid + "\\InprocServer32", "", TORVANE_WIRELET_MODULE,
+                        kRegSz, Hive::kClassesRoot);
+}
+
+void SetTcpLink(SettingsStore& settings, std::string_view key, uint16_t port) {
+  SetLink(settings, key, 25, 5);
+  settings.WriteSetting(key, "6", " 127.0.0.1 ", kRegSz);
+  settings.WriteSetting(key, "7", std::to_string(port), kRegSz);
+}
 
 class StationTest : public ::testing::Test {
  protected:
@@ -195,6 +211,78 @@ TEST_F(StationTest, TransmitterLineClosedUnderTheStationIsReported) {
   EXPECT_FALSE(station.TransmitterOpen());
   for (int i = 0; i < 8; ++i) station.OnTimerTick();
   EXPECT_EQ(station.cycle().Counters().packetsSent, 0U);
+}
+
+TEST_F(StationTest, CommandStreamOverTcpLaysOutPageOne) {
+  const std::string records =
+      "junk~GC SS/AA\r~GE 1\r~GLIA\r~GL#101\r~GLLSMITH\r~GRIB\r~GR#202\r~GRLJONES\r";
+  testing::LoopbackServer timing([&](testing::Peer& peer) {
+    peer.Send(records.substr(0, 20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    peer.Send(records.substr(20));
+    peer.ReceiveAll(3000);
+  });
+  SettingsStore settings;
+  RegisterWirelet(settings);
+  SetTcpLink(settings, kTimingSystemKey, timing.Port());
+  Station station(settings, prompter_, {int16_t{0}, ""});
+  ASSERT_TRUE(station.Start());
+  EXPECT_TRUE(station.globals().TimingTcpActive);
+  ASSERT_TRUE(PumpUntil([&] {
+    return station.globals().Pages[1].Lines[1].rfind("R[B:202]JONES", 0) == 0;
+  }, 5000)) << station.globals().Pages[1].Lines[1];
+  EXPECT_EQ(station.globals().Pages[1].Lines[0].substr(0, 13), "L[A:101]SMITH");
+  station.OnTimerTick();
+  EXPECT_TRUE(station.Lamps().timingSystem);
+  station.Shutdown();
+  // The host is stored without its blanks.
+  EXPECT_EQ(settings.ReadSetting(kTimingSystemKey, "6"), "127.0.0.1");
+}
+
+TEST_F(StationTest, RefusedTimingConnectionIsShownAsANetworkError) {
+  SettingsStore settings;
+  RegisterWirelet(settings);
+  SetTcpLink(settings, kTimingSystemKey, testing::UnusedLoopbackPort());
+  Station station(settings, prompter_, {int16_t{0}, ""});
+  ASSERT_TRUE(station.Start());
+  ASSERT_TRUE(PumpUntil([&] { return prompter_.Shown().back().title == "Network Connection"; },
+                        5000));
+  EXPECT_EQ(prompter_.Texts().back().rfind("Error 10061: ", 0), 0U) << prompter_.Texts().back();
+}
+
+TEST_F(StationTest, TransmitterOverTcpKeepsItsOwnLinkBesideTheTimingLink) {
+  std::atomic<int> packets{0};
+  MapImageBytes copy{};
+  testing::LoopbackServer transmitter([&](testing::Peer& peer) {
+    for (;;) {
+      const std::string p = peer.ReceiveExactly(14, 3000);
+      if (p.size() != 14) return;
+      const auto* b = reinterpret_cast<const uint8_t*>(p.data());
+      const int address = b[3] * 256 + b[4];
+      for (int i = 0; i < 8; ++i) copy[address + i] = b[5 + i];
+      ++packets;
+      peer.Send("\x06");
+    }
+  });
+  testing::LoopbackServer timing([&](testing::Peer& peer) {
+    peer.Send("~GC SS/AA\r~GE 1\r~GLIA\r~GL#101\r~GLLSMITH\r~GRIB\r~GR#202\r~GRLJONES\r");
+    peer.ReceiveAll(3000);
+  });
+  SettingsStore settings;
+  RegisterWirelet(settings);
+  SetTcpLink(settings, kTransmitterKey, transmitter.Port());
+  SetTcpLink(settings, kTimingSystemKey, timing.Port());
+  Station station(settings, prompter_, {int16_t{0}, ""});
+  ASSERT_TRUE(station.Start());
+  ASSERT_TRUE(PumpUntil([&] { return station.TransmitterOpen(); }, 5000));
+  for (int i = 0; i < 4; ++i) station.OnTimerTick();  // the first block after silence
+  const int wanted = station.globals().MapEnd / 8 + 1;
+  ASSERT_TRUE(PumpUntil([&] { return packets.load() >= wanted; }, 5000)) << packets.load();
+  ASSERT_TRUE(PumpUntil([&] {
+    return station.globals().Pages[1].Lines[0].rfind("L[A:101]SMITH", 0) == 0;
+  }, 5000));
+  EXPECT_TRUE(prompter_.Texts().empty());
+  station.Shutdown();
 }
 
 }  // namespace

@@ -64,6 +64,16 @@ class PtyPair {
     }
     return got;
   }
+  // Up to count bytes that arrive within timeoutMs, without touching the event
+  // loop (for a peer running on a thread of its own).
+  std::string ReadRaw(size_t count, int timeoutMs) {
+    pollfd pfd{master_, POLLIN, 0};
+    if (poll(&pfd, 1, timeoutMs) <= 0) return {};
+    std::string got(count, '\0');
+    const ssize_t n = read(master_, got.data(), count);
+    got.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    return got;
+  }
   void CloseMaster() {
     if (master_ >= 0) close(master_);
     master_ = -1;

@@ -81,6 +81,9 @@ void QtSerialLine::WriteDevice(std::string_view bytes) {
   if (written != static_cast<qint64>(bytes.size())) {
     throw SerialLineError("write failed: " + port_.errorString().toStdString());
   }
+  // Hand the packet to the driver now rather than on the next turn of the event
+  // loop: one packet is in flight at a time, so nothing is gained by waiting.
+  port_.flush();
 }
 
 void QtSerialLine::OnReadyRead() {

@@ -175,6 +175,51 @@ TEST_F(StationTest, ResultsReachTheTransmitterAheadOfTheCyclicPass) {
   EXPECT_TRUE(station.Lamps().ack);
 }
 
+TEST_F(StationTest, PageHoldKeepsPageOneBackUntilTheCountdownRunsOut) {
+  PtyPair transmitterPty;
+  PtyPair timingPty;
+  ASSERT_TRUE(transmitterPty.ok() && timingPty.ok());
+  SettingsStore settings;
+  settings.WriteSetting(kPortsKey, "COM3", transmitterPty.slaveName(), kRegSz);
+  settings.WriteSetting(kPortsKey, "COM4", timingPty.slaveName(), kRegSz);
+  SetLink(settings, kTransmitterKey, 3, 8);
+  SetLink(settings, kTimingSystemKey, 4, 5);
+  settings.WriteSetting(kMainKey, "PageDelay", "2", kRegSz);
+  Station station(settings, prompter_, {int16_t{0}, ""});
+  ASSERT_TRUE(station.Start());
+  transmitterPty.CloseSlaveCopy();
+  timingPty.CloseSlaveCopy();
+  ASSERT_EQ(station.globals().PageDelay, 2);
+  TestTransmitter transmitter(transmitterPty);
+  for (int i = 0; i < 4; ++i) station.OnTimerTick();
+  ASSERT_EQ(transmitter.NextPacket(), 0);
+
+  ASSERT_TRUE(timingPty.Write("SS/AA E1\rb1A\rc1101\rn11 SMITH\rb2B\rc2202\rn22 JONES\r"
+                              "w-LEFT\rfl.0123\r"));
+  ASSERT_TRUE(PumpUntil([&] { return station.globals().HoldCountdown > 0; }));
+  const int page1 = station.globals().Pages[1].Address;
+  const int page1End = page1 + 408;
+  auto inPage1 = [&](int a) { return a >= page1 && a < page1End; };
+
+  // While the hold runs: two seconds of replies, nothing of page 1.
+  for (int tick = 0; tick < 2; ++tick) {
+    for (int i = 0; i < 30; ++i) {
+      transmitter.Answer(6);
+      const int a = transmitter.NextPacket();
+      ASSERT_GE(a, 0);
+      EXPECT_FALSE(inPage1(a)) << "tick " << tick << " packet " << i << " at " << a;
+    }
+    station.OnTimerTick();
+    EXPECT_TRUE(station.Lamps().pageHold);
+  }
+  EXPECT_LE(station.globals().HoldCountdown, 0);
+  // Then page 1's rows go first.
+  transmitter.Answer(6);
+  EXPECT_TRUE(inPage1(transmitter.NextPacket()));
+  station.OnTimerTick();
+  EXPECT_FALSE(station.Lamps().pageHold);
+}
+
 TEST_F(StationTest, NakStormNeitherStallsNorCrashes) {
   PtyPair transmitterPty;
   ASSERT_TRUE(transmitterPty.ok());

@@ -211,6 +211,10 @@ void Station::OnTimerTick() {
     framer.ClearTimingDataSeen();
   }
   lamps_ = cycle_.Tick();
+  if (cycle_.Counters().fullPasses != passesSeen_) {
+    passesSeen_ = cycle_.Counters().fullPasses;
+    lastFullPassMs_ = QDateTime::currentMSecsSinceEpoch();
+  }
   Q_EMIT LampsChanged();
 }
 
@@ -256,17 +260,23 @@ std::string Station::StatusLine() const {
   const CycleCounters& c = cycle_.Counters();
   const double seconds =
       std::max<int64_t>(1, QDateTime::currentMSecsSinceEpoch() - startedMs_) / 1000.0;
-  char line[256];
+  const std::string lastPass =
+      lastFullPassMs_ == 0
+          ? std::string("none yet")
+          : QDateTime::fromMSecsSinceEpoch(lastFullPassMs_).toString("HH:mm:ss").toStdString();
+  char line[320];
   std::snprintf(line, sizeof line,
                 "lamps hold=%d ack=%d nak=%d timing=%d | packets %llu (%.0f bytes/s) | ack %llu "
-                "esc %llu nak %llu other %llu | recoveries %llu | full passes %llu | at %d",
+                "esc %llu nak %llu other %llu | recoveries %llu | full passes %llu, last %s | "
+                "at %d",
                 lamps_.pageHold, lamps_.ack, lamps_.nak, lamps_.timingSystem,
                 static_cast<unsigned long long>(c.packetsSent), c.packetsSent * 8 / seconds,
                 static_cast<unsigned long long>(c.acks), static_cast<unsigned long long>(c.escs),
                 static_cast<unsigned long long>(c.naks),
                 static_cast<unsigned long long>(c.otherReplies),
                 static_cast<unsigned long long>(c.recoveries),
-                static_cast<unsigned long long>(c.fullPasses), lamps_.bufferPosition);
+                static_cast<unsigned long long>(c.fullPasses), lastPass.c_str(),
+                lamps_.bufferPosition);
   return line;
 }
 

@@ -122,6 +122,8 @@ class Station : public QObject {
   bool started_ = false;
   bool shutDown_ = false;
   int64_t startedMs_ = 0;
+  uint64_t passesSeen_ = 0;
+  int64_t lastFullPassMs_ = 0;
 };
 
 }  // namespace torvane

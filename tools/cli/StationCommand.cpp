@@ -1,5 +1,6 @@
 // torvanetx-cli station: the operator program without its window. Runs until
-// SIGINT or SIGTERM, then shuts down as the program does, settings saved.
+// SIGINT or SIGTERM, then shuts down as the program does, settings saved. A
+// status line every 10 s and on SIGUSR1.
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -19,8 +20,8 @@ namespace {
 
 int signalPipe[2] = {-1, -1};
 
-void OnSignal(int) {
-  const char byte = 1;
+void OnSignal(int signal) {
+  const char byte = signal == SIGUSR1 ? 2 : 1;
   [[maybe_unused]] const ssize_t n = write(signalPipe[1], &byte, 1);
 }
 
@@ -48,9 +49,14 @@ int RunStation(const Arguments& args) {
 
   if (socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) return 1;
   QSocketNotifier signals(signalPipe[0], QSocketNotifier::Read);
+  Station* running = nullptr;
   QObject::connect(&signals, &QSocketNotifier::activated, &app, [&] {
-    char byte;
+    char byte = 0;
     [[maybe_unused]] const ssize_t n = read(signalPipe[0], &byte, 1);
+    if (byte == 2) {
+      if (running != nullptr) std::fprintf(stderr, "%s\n", running->StatusLine().c_str());
+      return;
+    }
     std::fprintf(stderr, "torvanetx-cli station: stopping\n");
     QCoreApplication::quit();
   });
@@ -58,11 +64,14 @@ int RunStation(const Arguments& args) {
   action.sa_handler = OnSignal;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGUSR1, &action, nullptr);  // a status line now
   SettingsStore settings(files);
   StderrPrompter prompter;
   Station station(settings, prompter, {std::nullopt, SettingsFolder() + "/TorvaneTX.lock"});
   if (!station.Start()) return 1;
-  std::fprintf(stderr, "torvanetx-cli station: running (settings %s); Ctrl-C stops\n",
+  running = &station;
+  std::fprintf(stderr,
+               "torvanetx-cli station: running (settings %s); Ctrl-C stops, SIGUSR1 shows status\n",
                files.currentUser.c_str());
 
   QTimer status;

@@ -356,6 +356,137 @@ void EditorModel::DisplayPageData(int16_t page) {
   Notify(Change::kPage);
 }
 
+// ------------------------------------------------------------- editing rows
+
+bool EditorModel::RowShown(int row) const {
+  return row >= 0 && row <= shownSize_ && static_cast<size_t>(row) < rows_.size();
+}
+
+void EditorModel::SetLineText(int row, std::string_view text) {
+  if (!RowShown(row)) return;
+  rows_[static_cast<size_t>(row)].text = text;
+  g_.Pages.SetLine(currentPage_, row, text);
+}
+
+void EditorModel::SetLinkText(int row, std::string_view text) {
+  if (!RowShown(row)) return;
+  rows_[static_cast<size_t>(row)].link = text;
+  if (TrimSpaces(text).empty()) {
+    g_.Pages.SetLink(currentPage_, row, 0);
+    return;
+  }
+  if (!IsNumeric(text)) return;
+  const std::optional<int16_t> value = ToInt16(text);
+  if (value && *value >= 0 && *value <= kNoLink) g_.Pages.SetLink(currentPage_, row, *value);
+}
+
+bool EditorModel::CheckLink(int row) {
+  if (!RowShown(row)) return false;
+  const std::string& text = rows_[static_cast<size_t>(row)].link;
+  const std::optional<int16_t> value = IsNumeric(text) ? ToInt16(text) : std::nullopt;
+  const bool refused =
+      !value || *value < 0 || *value > g_.Pages.N() ||
+      (currentPage_ == kCategoryPage && *value < kFirstPageLink) ||
+      (currentPage_ == kResultPageNumber && row == kMarginLine && *value < kFirstPageLink);
+  if (!refused) return false;
+  SetLinkText(row, std::to_string(kNoLink));
+  return true;
+}
+
+void EditorModel::SetTitleText(std::string_view text) {
+  titleText_ = text;
+  g_.Pages.SetTitle(currentPage_, text);
+}
+
+void EditorModel::CommitTitle() {
+  if (currentPage_ == kResultPageNumber) g_.Race.CurrentClass = FixedText(titleText_, kTitleWidth);
+}
+
+void EditorModel::CommitPageSizeText(std::string_view text) {
+  if (IsNumeric(text)) {
+    const std::optional<int16_t> value = ToInt16(text);
+    if (!value || *value >= kMaxPageSize) {
+      SetPageSize(std::to_string(kMaxPageSize));
+      return;
+    }
+  }
+  SetPageSize(text);
+}
+
+int EditorModel::FillLines(const std::vector<std::string>& lines) {
+  int filled = 0;
+  for (; filled <= shownSize_ && static_cast<size_t>(filled) < lines.size(); ++filled) {
+    SetLineText(filled, lines[static_cast<size_t>(filled)]);
+  }
+  Notify(Change::kPage);
+  return filled;
+}
+
+std::vector<std::string> EditorModel::SplitPastedLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.emplace_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  return lines;
+}
+
+int EditorModel::PasteText(std::string_view text) {
+  const std::vector<std::string> lines = SplitPastedLines(text);
+  if (lines.empty()) return 0;
+  return FillLines(lines);
+}
+
+void EditorModel::ClearPage() {
+  SetTitleText("");
+  for (int i = 0; i <= shownSize_; ++i) {
+    SetLineText(i, "");
+    SetLinkText(i, std::to_string(kNoLink));
+  }
+  DisplayPageData(currentPage_);
+}
+
+void EditorModel::AfterPageCountChange() {
+  ShowPage(std::to_string(g_.Pages.N()));
+  g_.TxCursor = 0;
+  if (rebuildImage_) rebuildImage_();
+}
+
+bool EditorModel::AddPage() {
+  if (!g_.Pages.AddPage()) return false;
+  AfterPageCountChange();
+  return true;
+}
+
+bool EditorModel::DeletePage() {
+  if (!RemoveLastPage(g_.Pages, settings_)) return false;
+  AfterPageCountChange();
+  return true;
+}
+
+// ------------------------------------------------------------------- colours
+
+void EditorModel::SelectColourArea(int area) {
+  colourArea_ = area >= 0 && area < kColourAreaCount ? area : 0;
+  Notify(Change::kColours);
+}
+
+void EditorModel::ChooseColour(int index, bool background) {
+  if (index < 0 || index >= kPaletteSize) return;
+  const auto area = static_cast<ColourArea>(colourArea_);
+  settings_.WriteSetting(PageKey(currentPage_),
+                         background ? BackColorValue(area) : ForeColorValue(area),
+                         std::to_string(index), kRegSz);
+  (background ? colours_.back : colours_.fore)[static_cast<size_t>(colourArea_)] = index;
+  Notify(Change::kColours);
+}
+
+void EditorModel::ChooseForeColour(int index) { ChooseColour(index, false); }
+void EditorModel::ChooseBackColour(int index) { ChooseColour(index, true); }
+
 void EditorModel::SendPage() { g_.TxCursor = g_.Pages[currentPage_].Address; }
 void EditorModel::SendAllPages() { g_.TxCursor = static_cast<int16_t>(kFirstPageAddress); }
 void EditorModel::RefreshPages() { g_.TxCursor = 0; }

@@ -37,6 +37,7 @@ class EditorModel : public PageEditorLink {
     kPage,             // page number, size, rows, title, address, colours
     kVenue,
     kPageDelay,
+    kColours,  // the page shown's colour indexes or the area being edited
   };
   using Observer = std::function<void(Change)>;
 
@@ -134,6 +135,53 @@ class EditorModel : public PageEditorLink {
   // The page shown's colour indexes, defaults stored when it was shown.
   const PageColours& ShownColours() const { return colours_; }
 
+  // ---- Editing the page shown. Rows outside 0..ShownSize change nothing.
+  // txtData(row) changed: the line of the page shown = text cut or padded to 20.
+  void SetLineText(int row, std::string_view text);
+  // txtLink(row) changed: a numeric text of 255 or less becomes the link (empty
+  // text: 0); a larger value leaves the stored link as it was.
+  void SetLinkText(int row, std::string_view text);
+  // txtLink(row) validated or left: the link check. Text that is not numeric, a
+  // page above N, below 3 on page 2, or below 3 in line 12 of page 1 turns the
+  // box and the link into 255; true when that happened.
+  bool CheckLink(int row);
+  // txtTitle changed: the title of the page shown, cut or padded to 16.
+  void SetTitleText(std::string_view text);
+  // txtTitle lost the focus: on page 1 the title becomes the current class.
+  void CommitTitle();
+  // txtPageSize validated and left: a numeric text of 200 or more becomes
+  // "200", then the size is set as SetPageSize does.
+  void CommitPageSizeText(std::string_view text);
+
+  // Lines 0, 1, ... of the page shown from lines, as far as the page reaches;
+  // lines of the page beyond lines keep their text. The number filled.
+  int FillLines(const std::vector<std::string>& lines);
+  // Clipboard text cut at its line ends (CR LF, CR or LF) into lines; text after
+  // the last line end is not used. The lines fill the page as FillLines does.
+  int PasteText(std::string_view text);
+  // Cut into lines as PasteText does.
+  static std::vector<std::string> SplitPastedLines(std::string_view text);
+  // The page shown emptied: blank title, every line blank and linked to 255.
+  void ClearPage();
+
+  // Add Page / Delete Page: the page store grows or loses its last page (and
+  // that page's settings key), limits 126 and 3; the new last page is shown, the
+  // transmit cursor goes to 0 and the image is rebuilt. False when refused.
+  bool AddPage();
+  bool DeletePage();
+  // Called after a page is added or removed; rebuilds the index table and image.
+  void SetImageRebuilder(std::function<void()> rebuild) { rebuildImage_ = std::move(rebuild); }
+
+  // ---- Colours of the page shown (the "Colors" frame)
+  // cboPageColor click: the area being edited, 0..3; anything else selects
+  // "Page". The choosers then show that area's stored indexes.
+  void SelectColourArea(int area);
+  int ColourAreaPosition() const { return colourArea_; }
+  // A chooser's choice for the area being edited: stored under the page
+  // shown's key and painted. Indexes outside 0..15 change nothing.
+  void ChooseForeColour(int index);
+  void ChooseBackColour(int index);
+
   // Page commands that move the cyclic transmit cursor.
   void SendPage();      // to the page shown
   void SendAllPages();  // to the first page block
@@ -153,6 +201,9 @@ class EditorModel : public PageEditorLink {
   void WriteCategorySetting(std::string_view name, std::string_view value);
   void BuildRows(int16_t size);
   void ShowRefusedSize(int16_t wanted);
+  bool RowShown(int row) const;
+  void ChooseColour(int index, bool background);
+  void AfterPageCountChange();
 
   Globals& g_;
   SettingsStore& settings_;
@@ -180,6 +231,8 @@ class EditorModel : public PageEditorLink {
   std::string titleText_;
   std::string addressText_;
   PageColours colours_{};
+  int colourArea_ = 0;
+  std::function<void()> rebuildImage_;
 
   int venue_ = 0;
   int pageDelay_ = 0;

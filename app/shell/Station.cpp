@@ -8,6 +8,7 @@
 #include "ClassesRootHive.h"
 #include "LinkSettingsStore.h"
 #include "PortOpening.h"
+#include "SerialLine.h"
 #include "SettingsKeys.h"
 #include "TickerList.h"
 
@@ -119,18 +120,7 @@ void Station::OpenTransmitter() {
   }
   // The transmitter over TCP gets a control of its own, so the timing link
   // keeps its connection.
-  std::string error;
-  NetworkLink* net = EnsureNetworkLink(transmitterNet_, &error);
-  if (net == nullptr || IsNone(link.Host) || IsNone(link.Port)) {
-    if (!error.empty()) std::fprintf(stderr, "TorvaneTX: %s\n", error.c_str());
-    return;
-  }
-  net->OnDataIn = [this](const std::string& bytes) { OnTransmitterNetworkData(bytes); };
-  try {
-    net->Connect(link.Host, std::stoi(link.Port));
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "TorvaneTX: cannot connect to the transmitter: %s\n", e.what());
-  }
+  ReconnectTransmitterNetwork();
 }
 
 void Station::OpenTiming() {
@@ -179,6 +169,70 @@ bool Station::ConnectTimingSystem() {
   } catch (const std::exception& e) {
     std::fprintf(stderr, "TorvaneTX: cannot connect to the timing system: %s\n", e.what());
     return false;
+  }
+}
+
+// A line that start-up never opened gets its input modes first, as opening
+// would have given them.
+bool Station::ConfigureTimingLine() {
+  if (!timingSerial_.PortOpen()) {
+    timingSerial_.SetInputLen(0);
+    timingSerial_.SetRThreshold(1);
+    timingSerial_.SetInputMode(0);
+  }
+  return ConfigureLine(timingSerial_, globals().TimingLink);
+}
+
+bool Station::ConfigureTransmitterLine() {
+  if (!transmitterSerial_.PortOpen()) {
+    transmitterSerial_.SetInputLen(1);
+    transmitterSerial_.SetRThreshold(1);
+    transmitterSerial_.SetInputMode(1);
+  }
+  return ConfigureLine(transmitterSerial_, globals().TransmitterLink);
+}
+
+bool Station::ReconnectTimingNetwork() { return ConnectTimingSystem(); }
+
+bool Station::ReconnectTransmitterNetwork() {
+  const LinkSettings& link = globals().TransmitterLink;
+  std::string error;
+  NetworkLink* net = EnsureNetworkLink(transmitterNet_, &error);
+  if (net == nullptr) {
+    std::fprintf(stderr, "TorvaneTX: %s\n", error.c_str());
+    return false;
+  }
+  net->OnDataIn = [this](const std::string& bytes) { OnTransmitterNetworkData(bytes); };
+  try {
+    if (net->Connected()) net->Disconnect();
+    if (IsNone(link.Host) || IsNone(link.Port)) return true;
+    net->Connect(link.Host, std::stoi(link.Port));
+    return true;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "TorvaneTX: cannot connect to the transmitter: %s\n", e.what());
+    return false;
+  }
+}
+
+bool Station::TimingNetworkConnected() {
+  try {
+    return timingNet_ != nullptr && timingNet_->Connected();
+  } catch (const NetworkLinkError&) {
+    return false;
+  }
+}
+
+void Station::DisconnectTimingNetwork() {
+  try {
+    if (TimingNetworkConnected()) timingNet_->Disconnect();
+  } catch (const NetworkLinkError&) {
+  }
+}
+
+void Station::SendToTimingSystem(const std::string& text) {
+  try {
+    if (TimingNetworkConnected()) timingNet_->Send(text);
+  } catch (const NetworkLinkError&) {
   }
 }
 

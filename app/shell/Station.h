@@ -56,6 +56,24 @@ class Station : public QObject {
   const std::vector<std::string>& TickerList() const { return tickerList_; }
   bool TransmitterOpen() const { return transmitterLine_.IsOpen(); }
 
+  // The ticker chooser's entries; saved at shutdown.
+  void AddTickerEntry(const std::string& text) { tickerList_.push_back(text); }
+
+  // For the port settings dialogs. The line of a link configured again from
+  // its record (false when the line refuses, nothing shown).
+  bool ConfigureTimingLine();
+  bool ConfigureTransmitterLine();
+  // The link's network connection: dropped when connected; connected to the
+  // record's host and port when both are set. False when the connection
+  // cannot even be attempted.
+  bool ReconnectTimingNetwork();
+  bool ReconnectTransmitterNetwork();
+  bool TimingNetworkConnected();
+  void DisconnectTimingNetwork();
+  // Sends text to the timing system while its network link is connected.
+  void SendToTimingSystem(const std::string& text);
+  SettingsStore& settings() { return settings_; }
+
   // One line for the operator: lamps, packets, replies, recoveries, throughput.
   std::string StatusLine() const;
 

@@ -1,0 +1,479 @@
+#include "MainWindow.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <QToolBar>
+#include <stdexcept>
+
+#include "AboutDialog.h"
+#include "ChangeChannelDialog.h"
+#include "Desktop.h"
+#include "GuiText.h"
+#include "MemoryDump.h"
+#include "NewsTicker.h"
+#include "PageEditorWindow.h"
+#include "PageFile.h"
+#include "PortSettingsDialog.h"
+#include "ProgramFolder.h"
+#include "ReceiverPreview.h"
+#include "SettingsKeys.h"
+#include "Station.h"
+
+namespace torvane {
+namespace {
+
+struct ColourTool {
+  const char* name;
+  const char* caption;
+  QColor colour;
+};
+
+const ColourTool kColourTools[] = {
+    {"miBlack", "Black", QColor(0, 0, 0)},
+    {"miGray50", "Gray 50%", QColor(128, 128, 128)},
+    {"miDarkRed", "Dark Red", QColor(128, 0, 0)},
+    {"miDarkYellow", "Dark Yellow", QColor(128, 128, 0)},
+    {"miGreen", "Green", QColor(0, 128, 0)},
+    {"miTeal", "Teal", QColor(0, 128, 128)},
+    {"miDarkBlue", "Dark Blue", QColor(0, 0, 128)},
+    {"miVioliet", "Violiet", QColor(128, 0, 128)},
+    {"miWhite", "White", QColor(255, 255, 255)},
+    {"miGray25", "Gray 25%", QColor(192, 192, 192)},
+    {"miRed", "Red", QColor(192, 0, 0)},
+    {"miYellow", "Yellow", QColor(255, 255, 0)},
+    {"miBrightGreen", "Green", QColor(0, 255, 0)},
+    {"miTurquoise", "Turquoise", QColor(0, 255, 255)},
+    {"miBlue", "Blue", QColor(0, 0, 192)},
+    {"miPink", "Pink", QColor(192, 0, 192)},
+};
+
+constexpr const char* kStart = "Start";
+constexpr const char* kStop = "Stop";
+
+// A Windows colour value 0x00BBGGRR as stored.
+int32_t ToWindowsColour(const QColor& c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
+QColor FromWindowsColour(int32_t v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF); }
+
+QString PageNumberText(const Station& station) {
+  return QString::number(const_cast<Station&>(station).editor().CurrentPage());
+}
+
+}  // namespace
+
+MainWindow::MainWindow(Station& station, Prompter& prompter, Desktop& desktop, QWidget* parent)
+    : QMainWindow(parent), station_(station), prompter_(prompter), desktop_(desktop) {
+  setObjectName("frmMain");
+  setWindowTitle("TorvaneTX");
+  programFolder_ = QString::fromStdString(ProgramFolder());
+  mdi_ = new QMdiArea(this);
+  mdi_->setObjectName("mdiArea");
+  setCentralWidget(mdi_);
+  background_ = mdi_->background().color();
+  BuildBars();
+  try {
+    Load();
+  } catch (const std::exception&) {
+    prompter_.Show({kLoadErrorText, kLoadErrorTitle, PromptIcon::kCritical, PromptButtons::kOk});
+  }
+  connect(&station_, &Station::LampsChanged, this, &MainWindow::RepaintLamps);
+  resize(1100, 760);
+}
+
+MainWindow::~MainWindow() {
+  if (!closed_) station_.Shutdown();
+}
+
+QAction* MainWindow::Tool(const char* name, const QString& caption, const QString& tip) {
+  auto* action = new QAction(caption, this);
+  action->setObjectName(name);
+  if (!tip.isEmpty()) {
+    action->setToolTip(tip);
+    action->setStatusTip(tip);
+  }
+  connect(action, &QAction::triggered, this, [this, action] { OnToolClick(action->objectName()); });
+  return action;
+}
+
+void MainWindow::BuildBars() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName("abMain");
+
+  QMenu* file = bar->addMenu("&File");
+  file->setObjectName("miFile");
+  QAction* newPage = Tool("miNewPage", "New Page...", "Create a New Torvane TX Page");
+  QAction* openPage = Tool("miOpenPage", "Open Page...", "Open Torvane Page");
+  QAction* savePage = Tool("miSavePage", "Save Page...", "Save Torvane Page");
+  QAction* pastePage = Tool("miPastePage", "Paste Page", "Paste Page from Clipboard");
+  QAction* clearPage = Tool("miClearPage", "Clear Page", "Clear Current Torvane Page");
+  file->addActions({newPage, openPage, savePage, pastePage, clearPage});
+  file->addSeparator();
+  file->addAction(Tool("miPrintPreview", "Print Preview..."));
+  file->addSeparator();
+  file->addAction(Tool("miClose", "&Close", "Close Active Window"));
+  file->addSeparator();
+  file->addAction(Tool("miExit", "E&xit", "Exit Software"));
+
+  QMenu* tools = bar->addMenu("&Tools");
+  tools->setObjectName("miTools");
+  tools->addAction(Tool("miChangeChannel", "Change Channel...", "Change USB Frequency"));
+  tools->addSeparator();
+  tools->addAction(Tool("miCalculator", "Calculator...", "Launch Calculator"));
+  QMenu* colours = tools->addMenu("Background Color");
+  colours->setObjectName("tbColor");
+  colours->menuAction()->setObjectName("miBackgroundColor");
+  colours->menuAction()->setToolTip("Set Background Color");
+  colours->addAction(Tool("miNoFill", "No Fill", "Desktop Background Color"));
+  colours->addSeparator();
+  for (const ColourTool& tool : kColourTools) colours->addAction(Tool(tool.name, tool.caption));
+  colours->addSeparator();
+  colours->addAction(Tool("miMoreColors", "More Colors...", "Additional Colors..."));
+  tools->addAction(Tool("miMemoryDump", "Memory Dump", "Write the image to MemoryDump.csv"));
+  tools->addSeparator();
+  tools->addAction(Tool("miRefresh", "Refresh", "Refresh Screen"));
+
+  QMenu* settings = bar->addMenu("Settings");
+  settings->setObjectName("miSettings");
+  miDelayEverything_ = Tool("miDelayEverything", "Delay Everything", "Delay All Transmissions");
+  miDelayEverything_->setCheckable(true);
+  settings->addAction(miDelayEverything_);
+  settings->addSeparator();
+  settings->addAction(Tool("miTimingSystem", "Timing System...", "Timing System Connection Settings"));
+  settings->addAction(Tool("miTransmitter", "Transmitter...", "Transmitter Settings"));
+
+  QMenu* window = bar->addMenu("&Window");
+  window->setObjectName("miWindow");
+  window->addAction(Tool("miTileHorizontally", "&Tile &Horizontally"));
+  window->addAction(Tool("miTileVertically", "Tile &Vertically"));
+  window->addAction(Tool("miCascade", "&Cascade"));
+  window->addAction(Tool("miCloseAll", "Close All"));
+
+  QMenu* help = bar->addMenu("&Help");
+  help->setObjectName("miHelp");
+  help->addAction(Tool("miAbout", "&About TorvaneTX...", "About TorvaneTX"));
+
+  QToolBar* main = addToolBar("Tool Bar");
+  main->setObjectName("tbMain");
+  main->addActions({newPage, openPage, savePage, pastePage, clearPage});
+
+  QToolBar* ticker = addToolBar("News Ticker");
+  ticker->setObjectName("tbNewsTicker");
+  miSendTicker_ = Tool("miSendTicker", kStart, "Send News Ticker");
+  ticker->addAction(miSendTicker_);
+  cboNewsTicker_ = new QComboBox(ticker);
+  cboNewsTicker_->setObjectName("cboNewsTicker");
+  cboNewsTicker_->setEditable(true);
+  cboNewsTicker_->setInsertPolicy(QComboBox::NoInsert);
+  cboNewsTicker_->lineEdit()->setMaxLength(kMaxTickerLength);
+  cboNewsTicker_->setMinimumWidth(420);
+  cboNewsTicker_->setToolTip("News Ticker");
+  ticker->addWidget(cboNewsTicker_)->setObjectName("ctrlNewsTicker");
+  connect(cboNewsTicker_, &QComboBox::activated, this, [this](int index) {
+    cboNewsTicker_->setToolTip(cboNewsTicker_->itemText(index));
+    StartOrStopTicker();
+  });
+
+  QStatusBar* status = statusBar();
+  status->setObjectName("sbMain");
+  auto* ctrlStatus = new QWidget(status);
+  ctrlStatus->setObjectName("ctrlStatus");
+  ctrlStatus->setToolTip("Status");
+  auto* picStatus = new QWidget(ctrlStatus);
+  picStatus->setObjectName("picStatus");
+  auto* lampRow = new QHBoxLayout(picStatus);
+  lampRow->setContentsMargins(2, 0, 2, 0);
+  const char* lampNames[] = {"lblPageHold", "lblAck", "lblNak", "lblTimingSystem"};
+  const char* lampCaptions[] = {"Page Hold", "ACK", "NAK", "Timing System"};
+  for (int i = 0; i < 4; ++i) {
+    lamps_[i] = new QLabel(lampCaptions[i], picStatus);
+    lamps_[i]->setObjectName(lampNames[i]);
+    lamps_[i]->setAlignment(Qt::AlignCenter);
+    lamps_[i]->setMinimumWidth(56);
+    lamps_[i]->setAutoFillBackground(true);
+    lampRow->addWidget(lamps_[i]);
+  }
+  (new QHBoxLayout(ctrlStatus))->addWidget(picStatus);
+  ctrlStatus->layout()->setContentsMargins(0, 0, 0, 0);
+  status->addWidget(ctrlStatus);
+  auto* ctrlBuffer = new QWidget(status);
+  ctrlBuffer->setObjectName("ctrlBuffer");
+  ctrlBuffer->setToolTip(" Transmit Buffer");
+  transBuffer_ = new QProgressBar(ctrlBuffer);
+  transBuffer_->setObjectName("transBuffer");
+  transBuffer_->setRange(0, kMapImageSize - 1);
+  transBuffer_->setTextVisible(false);
+  (new QHBoxLayout(ctrlBuffer))->addWidget(transBuffer_);
+  ctrlBuffer->layout()->setContentsMargins(0, 0, 0, 0);
+  status->addWidget(ctrlBuffer, 1);
+}
+
+void MainWindow::Load() {
+  Globals& g = station_.globals();
+  for (const std::string& entry : station_.TickerList()) cboNewsTicker_->addItem(ToQt(entry));
+  miDelayEverything_->setChecked(g.DelayEverything);
+
+  editor_ = new PageEditorWindow(station_.editor(), desktop_);
+  editor_->SetTimingSender([this](const std::string& text) { station_.SendToTimingSystem(text); });
+  editorWindow_ = mdi_->addSubWindow(editor_);
+  editorWindow_->setWindowFlag(Qt::WindowCloseButtonHint, false);
+  editorWindow_->showMaximized();
+  station_.editor().SetImageRebuilder([this] {
+    station_.builder().BuildIndexTable();
+    station_.builder().BuildImage();
+  });
+  station_.editor().AddObserver([this](EditorModel::Change change) {
+    if (change == EditorModel::Change::kPage || change == EditorModel::Change::kColours) {
+      PaintTickerChooser();
+    }
+  });
+  PaintTickerChooser();
+
+  receiver_ = new ReceiverPreview(station_, this);
+  auto* dock = new QDockWidget("Receiver", this);
+  dock->setObjectName("dockReceiver");
+  dock->setWidget(receiver_);
+  addDockWidget(Qt::RightDockWidgetArea, dock);
+
+  SettingsStore& settings = station_.settings();
+  const std::string stored = settings.ReadSetting(kScreenSettingsKey, kBackColor);
+  bool numeric = false;
+  const int value = ToQt(stored).toInt(&numeric);
+  if (numeric) {
+    SetBackground(FromWindowsColour(value));
+  } else {
+    settings.WriteSetting(kScreenSettingsKey, kBackColor,
+                          std::to_string(ToWindowsColour(background_)), kRegSz);
+    SetBackground(background_);
+  }
+  RepaintLamps();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!closed_) {
+    closed_ = true;
+    station_.Shutdown();
+    station_.settings().WriteSetting(kScreenSettingsKey, kBackColor,
+                                     std::to_string(ToWindowsColour(background_)), kRegSz);
+    station_.settings().Flush();
+  }
+  event->accept();
+}
+
+// ------------------------------------------------------------------ dispatch
+
+void MainWindow::OnToolClick(const QString& name) {
+  Globals& g = station_.globals();
+  if (name == "miNewPage") {
+    desktop_.Launch(Desktop::Program::kTextEditor);
+  } else if (name == "miOpenPage") {
+    OpenPageFile();
+  } else if (name == "miSavePage") {
+    SavePageFile();
+  } else if (name == "miPastePage") {
+    PastePage();
+  } else if (name == "miClearPage") {
+    ClearPage();
+  } else if (name == "miClose") {
+    CloseActiveChild();
+  } else if (name == "miExit") {
+    close();
+  } else if (name == "miMemoryDump") {
+    MemoryDump();
+  } else if (name == "miCalculator") {
+    desktop_.Launch(Desktop::Program::kCalculator);
+  } else if (name == "miRefresh") {
+    menuBar()->adjustSize();
+    QApplication::processEvents();
+    menuBar()->update();
+    QApplication::processEvents();
+    statusBar()->repaint();
+  } else if (name == "miDelayEverything") {
+    // The setting is the truth: a click and a call flip it alike.
+    g.DelayEverything = !g.DelayEverything;
+    miDelayEverything_->setChecked(g.DelayEverything);
+  } else if (name == "miNoFill") {
+    SetBackground(desktop_.DesktopColour());
+  } else if (name == "miMoreColors") {
+    if (const std::optional<QColor> colour = desktop_.ChooseColour(this, background_)) {
+      SetBackground(*colour);
+    }
+  } else if (name == "miSendTicker") {
+    StartOrStopTicker();
+  } else if (name == "miTimingSystem" || name == "miTransmitter" || name == "miChangeChannel" ||
+             name == "miAbout") {
+    ShowDialog(name.toLatin1().constData());
+  } else {
+    for (const ColourTool& tool : kColourTools) {
+      if (name == tool.name) SetBackground(tool.colour);
+    }
+  }
+}
+
+void MainWindow::ShowDialog(const char* name) {
+  const QString tool(name);
+  if (tool == "miTimingSystem" || tool == "miTransmitter") {
+    const auto kind = tool == "miTimingSystem" ? PortSettingsDialog::Kind::kTimingSystem
+                                               : PortSettingsDialog::Kind::kTransmitter;
+    PortSettingsDialog dialog(station_, prompter_, kind, this);
+    dialog.exec();
+    editor_->UpdateGetClassesVisible();
+  } else if (tool == "miChangeChannel") {
+    ChangeChannelDialog dialog(this);
+    dialog.exec();
+  } else {
+    AboutDialog dialog(this);
+    dialog.exec();
+  }
+}
+
+void MainWindow::SetBackground(const QColor& colour) {
+  background_ = colour;
+  mdi_->setBackground(colour);
+  editor_->SetAreaColour(colour);
+}
+
+void MainWindow::CloseActiveChild() {
+  QMdiSubWindow* active = mdi_->activeSubWindow();
+  if (active != nullptr && active != editorWindow_) active->close();
+}
+
+// ---------------------------------------------------------------- page files
+
+void MainWindow::OpenPageFile() {
+  SettingsStore& settings = station_.settings();
+  const std::string stored = settings.ReadSetting(kSoftwareKey, kPageFiles);
+  const QString folder = stored == kNoKeyValue ? programFolder_ : ToQt(stored);
+  const std::optional<QString> path = desktop_.OpenFileName(
+      this, {"Open Torvane TX Page", folder, "Page" + PageNumberText(station_) + ".txt",
+             "Torvane TX Page Files (*.txt);;All Files (*.*)"});
+  if (!path || path->isEmpty()) return;
+  settings.WriteSetting(kSoftwareKey, kPageFiles,
+                        FromQt(QFileInfo(*path).absolutePath() + "/"), kRegSz);
+  QFile file(*path);
+  if (!file.open(QIODevice::ReadOnly)) return;
+  const QByteArray bytes = file.readAll();
+  station_.editor().FillLines(ReadPageFields(Utf8ToAnsi(bytes.toStdString())));
+}
+
+void MainWindow::SavePageFile() {
+  SettingsStore& settings = station_.settings();
+  const std::string stored = settings.ReadSetting(kSoftwareKey, kPageFiles);
+  const QString folder = stored == kNoKeyValue ? programFolder_ : ToQt(stored);
+  const std::optional<QString> path = desktop_.SaveFileName(
+      this, {"Save Torvane TX Page", folder, "Page" + PageNumberText(station_) + ".txt",
+             "Torvane TX Page Files (*.txt);;All Files (*.*)"});
+  if (!path || path->isEmpty()) return;
+  settings.WriteSetting(kSoftwareKey, kPageFiles,
+                        FromQt(QFileInfo(*path).absolutePath() + "/"), kRegSz);
+  std::vector<std::string> lines;
+  for (const EditorRow& row : station_.editor().Rows()) lines.push_back(AnsiToUtf8(row.text));
+  QFile file(*path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
+  const std::string text = WritePageLines(lines);
+  file.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+void MainWindow::PastePage() {
+  const std::string page = FromQt(PageNumberText(station_));
+  if (prompter_.Show({"Do you want to paste clipboard data on page " + page + "?",
+                      "Torvane TX - Paste Page", PromptIcon::kQuestion, PromptButtons::kYesNo}) !=
+      PromptAnswer::kYes) {
+    return;
+  }
+  const QString text = desktop_.ClipboardText();
+  if (text.isEmpty()) return;
+  station_.editor().PasteText(FromQt(text));
+}
+
+void MainWindow::ClearPage() {
+  const std::string page = FromQt(PageNumberText(station_));
+  if (prompter_.Show({"Do you want to clear page " + page + "?", "Torvane TX - Clear Page",
+                      PromptIcon::kQuestion, PromptButtons::kYesNo}) != PromptAnswer::kYes) {
+    return;
+  }
+  station_.editor().ClearPage();
+}
+
+void MainWindow::MemoryDump() {
+  QString folder = programFolder_;
+  if (!QFileInfo(folder).isWritable()) {
+    folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/TorvaneTX";
+    QDir().mkpath(folder);
+  }
+  const QString path = QDir(folder).filePath(QString::fromLatin1(kMemoryDumpName.data(),
+                                                                 kMemoryDumpName.size()));
+  std::string error;
+  if (WriteMemoryDump(path.toStdString(), station_.globals().MapImage, &error)) {
+    lastDumpPath_ = path;
+    prompter_.Show({"The memory map was written to " + FromQt(path), "TorvaneTX - Memory Dump",
+                    PromptIcon::kInformation, PromptButtons::kOk});
+  } else {
+    prompter_.Show({"Unable to write " + FromQt(path) + ": " + error, "TorvaneTX - Memory Dump",
+                    PromptIcon::kCritical, PromptButtons::kOk});
+  }
+}
+
+// ------------------------------------------------------------------- ticker
+
+void MainWindow::StartOrStopTicker() {
+  Globals& g = station_.globals();
+  if (miSendTicker_->text() != kStart) {
+    miSendTicker_->setText(kStart);
+    StopTicker(g);
+    return;
+  }
+  const QString text = cboNewsTicker_->currentText().left(kMaxTickerLength);
+  if (cboNewsTicker_->findText(text, Qt::MatchExactly) < 0) {
+    cboNewsTicker_->addItem(text);
+    station_.AddTickerEntry(FromQt(text));
+  }
+  StartTicker(g, station_.builder(), FromQt(text), station_.editor().CurrentPage());
+  miSendTicker_->setText(kStop);
+}
+
+void MainWindow::PaintTickerChooser() {
+  const PageColours& c = station_.editor().ShownColours();
+  const auto ticker = static_cast<size_t>(ColourArea::kTicker);
+  if (c.fore[ticker] < 0 || c.fore[ticker] >= kPaletteSize || c.back[ticker] < 0 ||
+      c.back[ticker] >= kPaletteSize) {
+    return;
+  }
+  QPalette palette = cboNewsTicker_->palette();
+  palette.setColor(QPalette::Text, PaletteColour(c.fore[ticker]));
+  palette.setColor(QPalette::Base, PaletteColour(c.back[ticker]));
+  cboNewsTicker_->setPalette(palette);
+  cboNewsTicker_->lineEdit()->setPalette(palette);
+}
+
+// -------------------------------------------------------------------- lamps
+
+void MainWindow::RepaintLamps() {
+  const CycleLamps& lamps = station_.Lamps();
+  const bool on[] = {lamps.pageHold, lamps.ack, lamps.nak, lamps.timingSystem};
+  const QColor colours[] = {QColor(255, 160, 0), QColor(0, 200, 0), QColor(220, 0, 0),
+                            QColor(0, 120, 255)};
+  for (int i = 0; i < 4; ++i) {
+    QPalette palette = lamps_[i]->palette();
+    palette.setColor(QPalette::Window, on[i] ? colours[i] : QColor(90, 90, 90));
+    palette.setColor(QPalette::WindowText, on[i] ? QColor(0, 0, 0) : QColor(200, 200, 200));
+    lamps_[i]->setPalette(palette);
+    lamps_[i]->setProperty("lit", on[i]);
+  }
+  transBuffer_->setValue(std::clamp<int>(lamps.bufferPosition, 0, kMapImageSize - 1));
+  if (receiver_ != nullptr) receiver_->Refresh();
+}
+
+}  // namespace torvane

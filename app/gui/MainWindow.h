@@ -1,0 +1,90 @@
+// frmMain: the multiple-document frame over one Station. Menus, toolbars and
+// status bar carry the tool names as object names; every tool click goes to
+// OnToolClick, which dispatches on the name. The status lamps and the buffer
+// bar repaint from the station at each timer tick.
+#ifndef TORVANE_APP_GUI_MAINWINDOW_H_
+#define TORVANE_APP_GUI_MAINWINDOW_H_
+
+#include <QColor>
+#include <QMainWindow>
+#include <QString>
+#include <string>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QProgressBar;
+
+namespace torvane {
+
+class Desktop;
+class PageEditorWindow;
+class Prompter;
+class ReceiverPreview;
+class Station;
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  static constexpr const char* kLoadErrorText = "Error detected in the main form load event!";
+  static constexpr const char* kLoadErrorTitle = "Error - frmMain";
+
+  // station must be started and outlive the window; prompter and desktop too.
+  MainWindow(Station& station, Prompter& prompter, Desktop& desktop, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // The tool-click event of the bars.
+  void OnToolClick(const QString& name);
+
+  PageEditorWindow* editor() const { return editor_; }
+  ReceiverPreview* receiver() const { return receiver_; }
+  QColor BackgroundColour() const { return background_; }
+  // Where the memory dump goes first; the program's folder unless set.
+  void SetProgramFolder(const QString& folder) { programFolder_ = folder; }
+  // The folder of the last memory dump written; empty before.
+  QString LastDumpPath() const { return lastDumpPath_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildBars();
+  QAction* Tool(const char* name, const QString& caption, const QString& tip = {});
+  void Load();
+  void RepaintLamps();
+  void PaintTickerChooser();
+  void SetBackground(const QColor& colour);
+
+  void OpenPageFile();
+  void SavePageFile();
+  void PastePage();
+  void ClearPage();
+  void MemoryDump();
+  void StartOrStopTicker();
+  void CloseActiveChild();
+  void ShowDialog(const char* name);
+
+  Station& station_;
+  Prompter& prompter_;
+  Desktop& desktop_;
+  QMdiArea* mdi_ = nullptr;
+  QMdiSubWindow* editorWindow_ = nullptr;
+  PageEditorWindow* editor_ = nullptr;
+  ReceiverPreview* receiver_ = nullptr;
+  QComboBox* cboNewsTicker_ = nullptr;
+  QAction* miSendTicker_ = nullptr;
+  QAction* miDelayEverything_ = nullptr;
+  QLabel* lamps_[4] = {};
+  QProgressBar* transBuffer_ = nullptr;
+  QColor background_;
+  QString programFolder_;
+  QString lastDumpPath_;
+  bool closed_ = false;
+};
+
+}  // namespace torvane
+
+#endif  // TORVANE_APP_GUI_MAINWINDOW_H_

@@ -1,0 +1,364 @@
+// The main window over a started Station: bars, dispatch, files, ticker and
+// dialogs, offscreen, with the prompter and desktop scripted.
+#include "MainWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QDialog>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+#include <functional>
+
+#include "AboutDialog.h"
+#include "GuiTestSupport.h"
+#include "PageEditorWindow.h"
+#include "ReceiverPreview.h"
+#include "SettingsKeys.h"
+#include "Station.h"
+
+namespace torvane {
+namespace {
+
+using testing_support::ScriptedDesktop;
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(dir_.isValid());
+    settings_.WriteSetting(kPageSettingsKey, kMaxPages, "10", kRegSz);
+    station_ = std::make_unique<Station>(settings_, prompter_, StationOptions{int16_t{0}, ""});
+    ASSERT_TRUE(station_->Start());
+    window_ = std::make_unique<MainWindow>(*station_, prompter_, desktop_);
+    window_->SetProgramFolder(dir_.path());
+    window_->show();
+  }
+  void TearDown() override {
+    window_.reset();
+    station_.reset();
+  }
+  QAction* Action(const char* name) {
+    auto* action = window_->findChild<QAction*>(name);
+    EXPECT_NE(action, nullptr) << name;
+    return action;
+  }
+  EditorModel& Editor() { return station_->editor(); }
+  void ShowPage(int page, int size) {
+    Editor().ShowPage(std::to_string(page));
+    Editor().SetPageSize(std::to_string(size));
+  }
+  const PageRecord& Page(int page) { return station_->globals().Pages[page]; }
+  // Runs act on the modal dialog that the next call opens, then closes it.
+  void OnNextDialog(std::function<void(QDialog*)> act) {
+    QTimer::singleShot(0, [act] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      act(dialog);
+      if (dialog->isVisible()) dialog->reject();
+    });
+  }
+  std::string LastPrompt() const {
+    return prompter_.Shown().empty() ? "" : prompter_.Shown().back().text;
+  }
+
+  QTemporaryDir dir_;
+  SettingsStore settings_;
+  ScriptedPrompter prompter_;
+  ScriptedDesktop desktop_;
+  std::unique_ptr<Station> station_;
+  std::unique_ptr<MainWindow> window_;
+};
+
+TEST_F(MainWindowTest, StartWithoutTransmitterTellsTheOperator) {
+  ASSERT_FALSE(prompter_.Shown().empty());
+  EXPECT_EQ(prompter_.Shown().front().text,
+            "Please go to Settings->Transmitter\nand select a port that Torvane "
+            "Transmitter\nis connected to.");
+  EXPECT_EQ(prompter_.Shown().front().title, "Torvane TX - Communications");
+}
+
+struct ToolCase {
+  const char* name;
+  const char* caption;
+  const char* tip;
+};
+
+TEST_F(MainWindowTest, EveryToolCarriesItsNameCaptionAndTooltip) {
+  const ToolCase tools[] = {
+      {"miNewPage", "New Page...", "Create a New Torvane TX Page"},
+      {"miOpenPage", "Open Page...", "Open Torvane Page"},
+      {"miSavePage", "Save Page...", "Save Torvane Page"},
+      {"miPastePage", "Paste Page", "Paste Page from Clipboard"},
+      {"miClearPage", "Clear Page", "Clear Current Torvane Page"},
+      {"miPrintPreview", "Print Preview...", ""},
+      {"miClose", "&Close", "Close Active Window"},
+      {"miExit", "E&xit", "Exit Software"},
+      {"miChangeChannel", "Change Channel...", "Change USB Frequency"},
+      {"miCalculator", "Calculator...", "Launch Calculator"},
+      {"miBackgroundColor", "Background Color", "Set Background Color"},
+      {"miRefresh", "Refresh", "Refresh Screen"},
+      {"miDelayEverything", "Delay Everything", "Delay All Transmissions"},
+      {"miTimingSystem", "Timing System...", "Timing System Connection Settings"},
+      {"miTransmitter", "Transmitter...", "Transmitter Settings"},
+      {"miAbout", "&About TorvaneTX...", "About TorvaneTX"},
+      {"miNoFill", "No Fill", "Desktop Background Color"},
+      {"miMoreColors", "More Colors...", "Additional Colors..."},
+      {"miVioliet", "Violiet", ""},
+      {"miBrightGreen", "Green", ""},
+      {"miSendTicker", "Start", "Send News Ticker"},
+      {"miTileHorizontally", "&Tile &Horizontally", ""},
+      {"miCloseAll", "Close All", ""},
+  };
+  for (const ToolCase& tool : tools) {
+    SCOPED_TRACE(tool.name);
+    QAction* action = Action(tool.name);
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->text(), tool.caption);
+    if (*tool.tip != '\0') {
+      EXPECT_EQ(action->toolTip(), tool.tip);
+    }
+  }
+  auto* tbMain = window_->findChild<QToolBar*>("tbMain");
+  ASSERT_NE(tbMain, nullptr);
+  QStringList names;
+  for (QAction* a : tbMain->actions()) names << a->objectName();
+  EXPECT_EQ(names, (QStringList{"miNewPage", "miOpenPage", "miSavePage", "miPastePage",
+                                "miClearPage"}));
+  auto* toolsMenu = window_->findChild<QMenu*>("miTools");
+  ASSERT_NE(toolsMenu, nullptr);
+  EXPECT_TRUE(toolsMenu->actions().contains(Action("miMemoryDump")));
+  EXPECT_NE(window_->findChild<QComboBox*>("cboNewsTicker"), nullptr);
+  EXPECT_NE(window_->findChild<QProgressBar*>("transBuffer"), nullptr);
+  EXPECT_NE(window_->findChild<QWidget*>("picStatus"), nullptr);
+}
+
+TEST_F(MainWindowTest, PasteAsksThenFillsFromLfLinesDroppingTheUnendedLast) {
+  ShowPage(4, 5);
+  desktop_.clipboard = "ONE\nTWO\r\nTHREE";
+  prompter_.QueueAnswer(PromptAnswer::kNo);
+  window_->OnToolClick("miPastePage");
+  EXPECT_EQ(LastPrompt(), "Do you want to paste clipboard data on page 4?");
+  EXPECT_EQ(prompter_.Shown().back().title, "Torvane TX - Paste Page");
+  EXPECT_EQ(prompter_.Shown().back().icon, PromptIcon::kQuestion);
+  EXPECT_EQ(Page(4).Lines[0], std::string(20, ' '));
+
+  prompter_.QueueAnswer(PromptAnswer::kYes);
+  window_->OnToolClick("miPastePage");
+  EXPECT_EQ(Page(4).Lines[0], FixedText("ONE", 20));
+  EXPECT_EQ(Page(4).Lines[1], FixedText("TWO", 20));
+  EXPECT_EQ(Page(4).Lines[2], std::string(20, ' '));
+  EXPECT_EQ(window_->editor()->DataBox(1)->text(), "TWO");
+}
+
+TEST_F(MainWindowTest, ClearPageThreeOfATenLinePage) {
+  ShowPage(3, 10);
+  Editor().SetTitleText("TITLE");
+  for (int i = 0; i <= 10; ++i) Editor().SetLineText(i, "X");
+  prompter_.QueueAnswer(PromptAnswer::kYes);
+  window_->OnToolClick("miClearPage");
+  EXPECT_EQ(LastPrompt(), "Do you want to clear page 3?");
+  EXPECT_EQ(prompter_.Shown().back().title, "Torvane TX - Clear Page");
+  EXPECT_EQ(Page(3).Title, std::string(16, ' '));
+  for (int i = 0; i <= 10; ++i) {
+    EXPECT_EQ(Page(3).Lines[static_cast<size_t>(i)], std::string(20, ' ')) << i;
+    EXPECT_EQ(window_->editor()->LinkBox(i)->text(), "255") << i;
+  }
+}
+
+TEST_F(MainWindowTest, OpenPageFileSplitsCommasAndReadsAtMostNPlusOneFields) {
+  ShowPage(5, 2);
+  const QString path = dir_.filePath("Page5.txt");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("FIRST,SECOND\nTHIRD\nFOURTH\n");
+  file.close();
+  desktop_.files.push_back(path);
+  window_->OnToolClick("miOpenPage");
+  ASSERT_EQ(desktop_.requests.size(), 1U);
+  EXPECT_EQ(desktop_.requests[0].title, "Open Torvane TX Page");
+  EXPECT_EQ(desktop_.requests[0].fileName, "Page5.txt");
+  EXPECT_EQ(desktop_.requests[0].folder, dir_.path());
+  EXPECT_EQ(Page(5).Lines[0], FixedText("FIRST", 20));
+  EXPECT_EQ(Page(5).Lines[1], FixedText("SECOND", 20));
+  EXPECT_EQ(Page(5).Lines[2], FixedText("THIRD", 20));
+  EXPECT_EQ(settings_.ReadSetting(kSoftwareKey, kPageFiles), (dir_.path() + "/").toStdString());
+}
+
+TEST_F(MainWindowTest, SavePageFileCreatesANewFileWithCrLfLines) {
+  ShowPage(6, 1);
+  Editor().SetLineText(0, "HELLO");
+  const QString path = dir_.filePath("Page6.txt");
+  desktop_.files.push_back(path);
+  window_->OnToolClick("miSavePage");
+  EXPECT_EQ(desktop_.requests.at(0).title, "Save Torvane TX Page");
+  QFile file(dir_.filePath("Page6.txt"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  // Each box as it stands: the second shows the store's blank 20 characters.
+  EXPECT_EQ(file.readAll(), QByteArray("HELLO\r\n") + QByteArray(20, ' ') + "\r\n");
+}
+
+TEST_F(MainWindowTest, CancelledFileDialogChangesNothing) {
+  ShowPage(5, 1);
+  Editor().SetLineText(0, "KEEP");
+  desktop_.files.push_back(std::nullopt);
+  window_->OnToolClick("miOpenPage");
+  EXPECT_EQ(Page(5).Lines[0], FixedText("KEEP", 20));
+  EXPECT_EQ(settings_.ReadSetting(kSoftwareKey, kPageFiles), kNoKeyValue);
+}
+
+TEST_F(MainWindowTest, MemoryDumpGoesToTheProgramFolderAndSaysWhere) {
+  window_->OnToolClick("miMemoryDump");
+  const QString path = dir_.filePath("MemoryDump.csv");
+  EXPECT_EQ(window_->LastDumpPath(), path);
+  EXPECT_EQ(LastPrompt(), "The memory map was written to " + path.toStdString());
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll().count('\n'), 32738);
+}
+
+TEST_F(MainWindowTest, DelayEverythingToggles) {
+  const bool before = station_->globals().DelayEverything;
+  EXPECT_EQ(Action("miDelayEverything")->isChecked(), before);
+  Action("miDelayEverything")->trigger();
+  EXPECT_EQ(station_->globals().DelayEverything, !before);
+  EXPECT_EQ(Action("miDelayEverything")->isChecked(), !before);
+  window_->OnToolClick("miDelayEverything");
+  EXPECT_EQ(station_->globals().DelayEverything, before);
+}
+
+TEST_F(MainWindowTest, ColourToolsSetTheBackground) {
+  window_->OnToolClick("miDarkRed");
+  EXPECT_EQ(window_->BackgroundColour(), QColor(128, 0, 0));
+  window_->OnToolClick("miBlue");
+  EXPECT_EQ(window_->BackgroundColour(), QColor(0, 0, 192));
+  desktop_.colour = QColor(1, 2, 3);
+  window_->OnToolClick("miMoreColors");
+  EXPECT_EQ(window_->BackgroundColour(), QColor(1, 2, 3));
+  desktop_.colour.reset();
+  window_->OnToolClick("miMoreColors");
+  EXPECT_EQ(window_->BackgroundColour(), QColor(1, 2, 3));
+  window_->OnToolClick("miNoFill");
+  EXPECT_EQ(window_->BackgroundColour(), desktop_.DesktopColour());
+}
+
+TEST_F(MainWindowTest, NewPageAndCalculatorStartTheDesktopPrograms) {
+  window_->OnToolClick("miNewPage");
+  window_->OnToolClick("miCalculator");
+  window_->OnToolClick("miPrintPreview");  // no command
+  EXPECT_EQ(desktop_.launched,
+            (std::vector<Desktop::Program>{Desktop::Program::kTextEditor,
+                                           Desktop::Program::kCalculator}));
+}
+
+TEST_F(MainWindowTest, TickerChooserClickStopsThenStarts) {
+  auto* chooser = window_->findChild<QComboBox*>("cboNewsTicker");
+  chooser->setEditText("TRACK OPENS AT NOON");
+  window_->OnToolClick("miSendTicker");
+  EXPECT_EQ(Action("miSendTicker")->text(), "Stop");
+  EXPECT_EQ(station_->globals().TickerText, "TRACK OPENS AT NOON");
+  EXPECT_EQ(station_->TickerList().back(), "TRACK OPENS AT NOON");
+  EXPECT_EQ(chooser->count(), 1);
+  EXPECT_EQ(station_->globals().MapImage[259], '!');
+
+  Q_EMIT chooser->activated(0);  // a click on the entry while it runs stops it
+  EXPECT_EQ(Action("miSendTicker")->text(), "Start");
+  EXPECT_EQ(station_->globals().TickerLength, 0);
+  EXPECT_EQ(station_->globals().MapImage[262], 255);
+  Q_EMIT chooser->activated(0);  // a second click starts it with that entry
+  EXPECT_EQ(Action("miSendTicker")->text(), "Stop");
+  EXPECT_EQ(chooser->toolTip(), "TRACK OPENS AT NOON");
+  EXPECT_EQ(station_->globals().TxCursor, station_->globals().TickerAddress);
+}
+
+TEST_F(MainWindowTest, TickerChooserShowsTheTickerColoursOfThePageShown) {
+  auto* chooser = window_->findChild<QComboBox*>("cboNewsTicker");
+  EXPECT_EQ(chooser->palette().color(QPalette::Base), QColor(0, 0, 128));
+  Editor().SelectColourArea(3);
+  Editor().ChooseBackColour(4);
+  EXPECT_EQ(chooser->palette().color(QPalette::Base), QColor(255, 0, 0));
+}
+
+TEST_F(MainWindowTest, LampsAndBufferFollowTheStation) {
+  station_->OnTimerTick();
+  auto* bar = window_->findChild<QProgressBar*>("transBuffer");
+  EXPECT_EQ(bar->value(), station_->Lamps().bufferPosition);
+  auto* ack = window_->findChild<QLabel*>("lblAck");
+  ASSERT_NE(ack, nullptr);
+  EXPECT_EQ(ack->property("lit").toBool(), station_->Lamps().ack);
+}
+
+TEST_F(MainWindowTest, AboutAndChannelDialogsAreFreshEachTime) {
+  QString versions[2];
+  QDialog* seen[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    OnNextDialog([&, i](QDialog* d) {
+      seen[i] = d;
+      EXPECT_EQ(d->objectName(), "frmAbout");
+      EXPECT_EQ(d->windowTitle(), "Torvane TX - About");
+      versions[i] = d->findChild<QLabel*>("lblVersion")->text();
+      d->findChild<QPushButton*>("cmdOK")->click();
+    });
+    window_->OnToolClick("miAbout");
+  }
+  EXPECT_EQ(versions[0], AboutDialog::VersionText(TORVANE_VERSION_MAJOR, TORVANE_VERSION_MINOR,
+                                                  TORVANE_VERSION_PATCH));
+  EXPECT_EQ(window_->findChildren<QDialog*>().size(), 0);
+  for (int i = 0; i < 2; ++i) {
+    OnNextDialog([&](QDialog* d) {
+      EXPECT_EQ(d->objectName(), "frmChangeChannel");
+      auto* channel = d->findChild<QComboBox*>("cboChannel");
+      EXPECT_EQ(channel->currentIndex(), 0);
+      channel->setCurrentIndex(1);
+      auto* ok = d->findChild<QPushButton*>("cmdOK");
+      ok->click();
+      EXPECT_FALSE(ok->isEnabled());
+    });
+    window_->OnToolClick("miChangeChannel");
+  }
+}
+
+TEST(AboutDialogTest, VersionTextReadsTorvaneTxThreeSpacesV) {
+  EXPECT_EQ(AboutDialog::VersionText(2, 5, 8), "Torvane TX   v2.5.8");
+}
+
+TEST_F(MainWindowTest, ReceiverPreviewDecodesThePageTheEditorWrote) {
+  ShowPage(4, 2);
+  Editor().SetTitleText("RESULTS");
+  Editor().SetLineText(1, "CAR 42 WINS");
+  station_->builder().BuildIndexTable();
+  station_->builder().BuildImage();
+  window_->receiver()->SelectPage(4);
+  window_->receiver()->Refresh();
+  const DecodedPage* page = window_->receiver()->ShownPage();
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->title, FixedText("RESULTS", 16));
+  ASSERT_EQ(page->lines.size(), 3U);
+  EXPECT_EQ(page->lines[1].text, FixedText("CAR 42 WINS", 20));
+  EXPECT_EQ(page->pageColour, 14 * 16 + 0);  // black on yellow
+  // Every checksum of the page's own block holds.
+  const int end = page->address + 120 + 24 * 2;
+  for (int bad : window_->receiver()->Decoded().badChecksums) {
+    EXPECT_FALSE(bad >= page->address && bad < end) << bad;
+  }
+}
+
+TEST_F(MainWindowTest, ExitSavesInOrderAndKeepsTheBackground) {
+  window_->OnToolClick("miGreen");
+  window_->OnToolClick("miExit");
+  EXPECT_EQ(settings_.ReadSetting(kScreenSettingsKey, kBackColor), std::to_string(128 << 8));
+  EXPECT_EQ(settings_.ReadSetting(kTransmitterKey, "0"), "0");
+  EXPECT_NE(settings_.ReadSetting(kMainKey, kDelayEverything), kNoKeyValue);
+  EXPECT_EQ(settings_.ReadSetting(kPageSettingsKey, kMaxPages), "10");
+}
+
+}  // namespace
+}  // namespace torvane

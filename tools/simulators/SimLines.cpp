@@ -1,0 +1,129 @@
+#include "SimLines.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace torvane::sim {
+namespace {
+
+int stopPipe[2] = {-1, -1};
+
+void OnStopSignal(int) {
+  const char byte = 1;
+  [[maybe_unused]] const ssize_t n = write(stopPipe[1], &byte, 1);
+}
+
+}  // namespace
+
+bool PtyLine::Open(std::string& error) {
+  if (!pty_.Open(error)) return false;
+  readNotifier_ = std::make_unique<QSocketNotifier>(pty_.masterFd(), QSocketNotifier::Read);
+  QObject::connect(readNotifier_.get(), &QSocketNotifier::activated, [this] { Readable(); });
+  writeNotifier_ = std::make_unique<QSocketNotifier>(pty_.masterFd(), QSocketNotifier::Write);
+  writeNotifier_->setEnabled(false);
+  QObject::connect(writeNotifier_.get(), &QSocketNotifier::activated, [this] { Flush(); });
+  return true;
+}
+
+void PtyLine::Readable() {
+  char buffer[4096];
+  const ssize_t n = read(pty_.masterFd(), buffer, sizeof buffer);
+  if (n > 0) {
+    if (onData) onData(QByteArray(buffer, static_cast<qsizetype>(n)));
+  } else if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
+    // EIO only says that no one has the slave open besides us.
+    if (onError) onError(std::string("pty read: ") + std::strerror(errno));
+  }
+}
+
+void PtyLine::Write(const QByteArray& bytes) {
+  out_.append(bytes);
+  Flush();
+}
+
+void PtyLine::Flush() {
+  while (!out_.isEmpty()) {
+    const ssize_t n = write(pty_.masterFd(), out_.constData(), static_cast<size_t>(out_.size()));
+    if (n > 0) {
+      out_.remove(0, n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    break;  // full (EAGAIN): wait until the line takes more
+  }
+  writeNotifier_->setEnabled(!out_.isEmpty());
+}
+
+bool DeviceLine::Open(const std::string& path, int baud, std::string& error) {
+  port_.setPortName(QString::fromStdString(path));
+  if (!port_.open(QIODevice::ReadWrite)) {
+    error = path + ": " + port_.errorString().toStdString();
+    return false;
+  }
+  if (!port_.setBaudRate(baud) || !port_.setDataBits(QSerialPort::Data8) ||
+      !port_.setParity(QSerialPort::NoParity) || !port_.setStopBits(QSerialPort::OneStop) ||
+      !port_.setFlowControl(QSerialPort::NoFlowControl)) {
+    error = path + ": " + port_.errorString().toStdString();
+    port_.close();
+    return false;
+  }
+  QObject::connect(&port_, &QSerialPort::readyRead, [this] {
+    const QByteArray bytes = port_.readAll();
+    if (onData && !bytes.isEmpty()) onData(bytes);
+  });
+  QObject::connect(&port_, &QSerialPort::errorOccurred, [this](QSerialPort::SerialPortError e) {
+    if (e != QSerialPort::NoError && onError) onError(port_.errorString().toStdString());
+  });
+  return true;
+}
+
+StdinLines::StdinLines() {
+  notifier_ = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { Readable(); });
+}
+
+void StdinLines::Readable() {
+  char buffer[1024];
+  const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+  if (n <= 0) {
+    if (n == 0 || (errno != EAGAIN && errno != EINTR)) notifier_->setEnabled(false);
+    return;
+  }
+  pending_.append(buffer, static_cast<size_t>(n));
+  size_t end;
+  while ((end = pending_.find('\n')) != std::string::npos) {
+    std::string line = pending_.substr(0, end);
+    pending_.erase(0, end + 1);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (onLine) onLine(line);
+  }
+}
+
+StopSignals::StopSignals() {
+  if (pipe(stopPipe) != 0) return;
+  fcntl(stopPipe[1], F_SETFL, O_NONBLOCK);
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+  notifier_ = std::make_unique<QSocketNotifier>(stopPipe[0], QSocketNotifier::Read);
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
+    char byte;
+    [[maybe_unused]] const ssize_t n = read(stopPipe[0], &byte, 1);
+    notifier_->setEnabled(false);
+    if (onStop) onStop();
+  });
+}
+
+StopSignals::~StopSignals() {
+  signal(SIGINT, SIG_DFL);
+  signal(SIGTERM, SIG_DFL);
+}
+
+}  // namespace torvane::sim

@@ -1,0 +1,287 @@
+// torvanetx-timingsim: a drag strip timing system. Plays a generated race day
+// (or a recording) as the tagged stream on a serial line and as the command
+// stream to the clients of a TCP server, answers class list requests, records
+// what it sends, or records a real feed. The event loop only moves bytes;
+// the feed, the records and the pace come from the Qt-free classes.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CommandStreamWriter.h"
+#include "FeedPlayer.h"
+#include "FeedRecording.h"
+#include "RaceDayGenerator.h"
+#include "RequestScanner.h"
+#include "SimLines.h"
+#include "SimulatorOptions.h"
+
+namespace torvane::sim {
+namespace {
+
+constexpr size_t kChunksPerTurn = 200;  // at full speed, let the loop breathe between batches
+constexpr int kDrainTimeoutMs = 3000;
+
+QByteArray Bytes(const std::string& s) {
+  return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The class names that the recorded command stream selects, in order of appearance.
+std::vector<std::string> ClassesOfRecording(const std::vector<FeedChunk>& chunks) {
+  std::vector<std::string> names;
+  for (const FeedChunk& chunk : chunks) {
+    if (chunk.stream != FeedStream::kCommand) continue;
+    size_t at = 0;
+    while ((at = chunk.bytes.find("~GC", at)) != std::string::npos) {
+      const size_t end = chunk.bytes.find('\r', at);
+      if (end == std::string::npos || end < at + 4) break;
+      std::string name = chunk.bytes.substr(at + 4, end - at - 4);
+      if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+      at = end;
+    }
+  }
+  return names;
+}
+
+class TimingSim {
+ public:
+  explicit TimingSim(const TimingSimOptions& options) : options_(options) { clock_.start(); }
+
+  bool Start(std::string& error) {
+    stop_.onStop = [this] { Finish(); };
+    if (!options_.recordPath.empty()) {
+      record_.open(options_.recordPath, std::ios::binary | std::ios::trunc);
+      if (!record_) {
+        error = "cannot write " + options_.recordPath;
+        return false;
+      }
+      record_ << RecordingHeader();
+    }
+    if (!options_.captureDevice.empty() || !options_.captureHost.empty())
+      return StartCapture(error);
+
+    std::vector<FeedChunk> chunks;
+    if (!options_.replayPath.empty()) {
+      std::ifstream in(options_.replayPath, std::ios::binary);
+      std::stringstream text;
+      text << in.rdbuf();
+      if (!in) {
+        error = "cannot read " + options_.replayPath;
+        return false;
+      }
+      std::string why;
+      std::optional<std::vector<FeedChunk>> parsed = ParseRecording(text.str(), &why);
+      if (!parsed) {
+        error = options_.replayPath + ": " + why;
+        return false;
+      }
+      chunks = std::move(*parsed);
+      classes_ = ClassesOfRecording(chunks);
+    } else {
+      RaceDayConfig config;
+      config.seed = options_.seed;
+      config.classCount = options_.classes;
+      const RaceDay day = GenerateRaceDay(config);
+      for (const RaceClass& k : day.classes) classes_.push_back(k.name);
+      chunks = FeedFromRaceDay(day, options_.tcpPort.has_value(),
+                               options_.serial != LineKind::kNone, options_.lineFeed);
+    }
+    if (classes_.empty()) {
+      for (int k = 0; k < options_.classes; ++k)
+        classes_.push_back(ClassCatalogue()[static_cast<size_t>(k)].name);
+    }
+    player_ = std::make_unique<FeedPlayer>(std::move(chunks), options_.speed, options_.records);
+
+    if (!OpenSerial(error) || !Listen(error)) return false;
+    pump_.setSingleShot(true);
+    pump_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&pump_, &QTimer::timeout, [this] { Pump(); });
+    // With a server, the day starts when the first client connects.
+    if (!options_.tcpPort) StartDay();
+    return true;
+  }
+
+ private:
+  Instant Now() const { return Instant(clock_.nsecsElapsed()); }
+
+  bool OpenSerial(std::string& error) {
+    if (options_.serial == LineKind::kPty) {
+      auto pty = std::make_unique<PtyLine>();
+      if (!pty->Open(error)) return false;
+      std::printf("pty: %s\n", pty->Path().c_str());
+      serial_ = std::move(pty);
+    } else if (options_.serial == LineKind::kDevice) {
+      auto device = std::make_unique<DeviceLine>();
+      if (!device->Open(options_.device, options_.baud, error)) return false;
+      std::printf("device: %s\n", options_.device.c_str());
+      serial_ = std::move(device);
+    }
+    return true;
+  }
+
+  bool Listen(std::string& error) {
+    if (!options_.tcpPort) return true;
+    if (!server_.listen(QHostAddress::LocalHost, static_cast<quint16>(*options_.tcpPort))) {
+      error = "listen on 127.0.0.1:" + std::to_string(*options_.tcpPort) + ": " +
+              server_.errorString().toStdString();
+      return false;
+    }
+    std::printf("tcp: 127.0.0.1:%u\n", static_cast<unsigned>(server_.serverPort()));
+    QObject::connect(&server_, &QTcpServer::newConnection, [this] { Accept(); });
+    return true;
+  }
+
+  void Accept() {
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+      auto scanner = std::make_shared<RequestScanner>();
+      clients_.push_back(socket);
+      QObject::connect(socket, &QTcpSocket::readyRead, [this, socket, scanner] {
+        const QByteArray bytes = socket->readAll();
+        const int requests =
+            scanner->Feed(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+        for (int i = 0; i < requests; ++i) {
+          for (const std::string& r : CommandStreamWriter::ClassList(classes_))
+            socket->write(Bytes(r));
+        }
+      });
+      QObject::connect(socket, &QTcpSocket::disconnected, [this, socket] {
+        clients_.erase(std::remove(clients_.begin(), clients_.end(), socket), clients_.end());
+        socket->deleteLater();
+      });
+      if (!player_->started()) StartDay();
+    }
+  }
+
+  void StartDay() {
+    player_->Start(Now());
+    pump_.start(0);
+  }
+
+  void Pump() {
+    for (FeedChunk& chunk : player_->TakeDue(Now(), kChunksPerTurn)) {
+      const QByteArray bytes = Bytes(chunk.bytes);
+      if (chunk.stream == FeedStream::kTagged) {
+        if (serial_) serial_->Write(bytes);
+      } else {
+        for (QTcpSocket* client : clients_) client->write(bytes);
+      }
+      if (record_.is_open()) record_ << FormatChunkLine(chunk);
+    }
+    if (record_.is_open()) record_.flush();
+    if (player_->Done()) {
+      std::printf("done: %lld command records, %lld tagged records\n",
+                  static_cast<long long>(player_->played(FeedStream::kCommand)),
+                  static_cast<long long>(player_->played(FeedStream::kTagged)));
+      if (options_.exitWhenDone) Finish();
+      return;
+    }
+    if (const std::optional<Instant> due = player_->NextDue()) {
+      const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - Now());
+      pump_.start(static_cast<int>(std::clamp<int64_t>(wait.count(), 0, 60'000)));
+    }
+  }
+
+  bool StartCapture(std::string& error) {
+    if (!options_.captureDevice.empty()) {
+      auto device = std::make_unique<DeviceLine>();
+      if (!device->Open(options_.captureDevice, options_.baud, error)) return false;
+      device->onData = [this](const QByteArray& bytes) { Captured(FeedStream::kTagged, bytes); };
+      device->onError = [this](const std::string& what) {
+        std::fprintf(stderr, "capture: %s\n", what.c_str());
+        Finish();
+      };
+      serial_ = std::move(device);
+      std::printf("capturing: %s\n", options_.captureDevice.c_str());
+      return true;
+    }
+    auto* socket = new QTcpSocket(&server_);
+    QObject::connect(socket, &QTcpSocket::readyRead,
+                     [this, socket] { Captured(FeedStream::kCommand, socket->readAll()); });
+    QObject::connect(socket, &QTcpSocket::connected, [this] {
+      std::printf("capturing: %s:%d\n", options_.captureHost.c_str(), options_.capturePort);
+    });
+    QObject::connect(socket, &QTcpSocket::disconnected, [this] { Finish(); });
+    QObject::connect(
+        socket, &QTcpSocket::errorOccurred, [this, socket](QAbstractSocket::SocketError e) {
+          if (e == QAbstractSocket::RemoteHostClosedError)
+            return;  // the feed ended: see disconnected
+          std::fprintf(stderr, "capture: %s\n", socket->errorString().toStdString().c_str());
+          Finish();
+        });
+    socket->connectToHost(QString::fromStdString(options_.captureHost),
+                          static_cast<quint16>(options_.capturePort));
+    return true;
+  }
+
+  void Captured(FeedStream stream, const QByteArray& bytes) {
+    if (bytes.isEmpty()) return;
+    const FeedChunk chunk{std::chrono::duration_cast<std::chrono::milliseconds>(Now()).count(),
+                          stream,
+                          std::string(bytes.constData(), static_cast<size_t>(bytes.size()))};
+    record_ << FormatChunkLine(chunk);
+    record_.flush();
+  }
+
+  // Lets what is queued reach the peers (within a bound), then quits.
+  void Finish() {
+    if (finishing_) return;
+    finishing_ = true;
+    pump_.stop();
+    if (record_.is_open()) record_.close();
+    for (QTcpSocket* client : clients_) client->disconnectFromHost();
+    QElapsedTimer waited;
+    waited.start();
+    auto* poll = new QTimer(&server_);
+    QObject::connect(poll, &QTimer::timeout, [this, waited] {
+      const bool drained = (!serial_ || serial_->Backlog() == 0) && clients_.empty();
+      if (drained || waited.elapsed() > kDrainTimeoutMs) QCoreApplication::quit();
+    });
+    poll->start(10);
+  }
+
+  TimingSimOptions options_;
+  QElapsedTimer clock_;
+  std::vector<std::string> classes_;
+  std::unique_ptr<FeedPlayer> player_;
+  std::unique_ptr<ByteLine> serial_;
+  QTcpServer server_;
+  std::vector<QTcpSocket*> clients_;
+  QTimer pump_;
+  std::ofstream record_;
+  StopSignals stop_;
+  bool finishing_ = false;
+};
+
+}  // namespace
+}  // namespace torvane::sim
+
+int main(int argc, char** argv) {
+  using namespace torvane::sim;
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  TimingSimOptions options;
+  std::string error;
+  if (!ParseTimingSimArgs(args, options, error)) {
+    std::fprintf(stderr, "torvanetx-timingsim: %s\n%s", error.c_str(), kTimingSimUsage);
+    return 2;
+  }
+  if (options.help) {
+    std::printf("%s", kTimingSimUsage);
+    return 0;
+  }
+  QCoreApplication app(argc, argv);
+  TimingSim sim(options);
+  if (!sim.Start(error)) {
+    std::fprintf(stderr, "torvanetx-timingsim: %s\n", error.c_str());
+    return 1;
+  }
+  return QCoreApplication::exec();
+}

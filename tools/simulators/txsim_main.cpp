@@ -1,0 +1,228 @@
+// torvanetx-txsim: a Torvane transmitter on a pseudo-terminal, a serial device
+// or a TCP port. The event loop only moves bytes; TransmitterModel decides.
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CardView.h"
+#include "ImageDecoder.h"
+#include "MemoryDump.h"
+#include "SimLines.h"
+#include "SimulatorOptions.h"
+#include "TransmitterModel.h"
+
+namespace torvane::sim {
+namespace {
+
+class TxSim {
+ public:
+  explicit TxSim(const TxSimOptions& options) : options_(options), model_(options.transmitter) {
+    clock_.start();
+  }
+
+  bool Start(std::string& error) {
+    if (!OpenLine(error)) return false;
+    replyTimer_.setSingleShot(true);
+    replyTimer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&replyTimer_, &QTimer::timeout, [this] { SendReplies(); });
+    if (options_.statsEverySeconds > 0) {
+      QObject::connect(&statsTimer_, &QTimer::timeout, [this] { PrintStats(); });
+      statsTimer_.start(static_cast<int>(options_.statsEverySeconds * 1000));
+    }
+    stdin_.onLine = [this](const std::string& line) { Command(line); };
+    stop_.onStop = [this] { Finish(); };
+    lastStats_ = model_.Stats();
+    lastStatsAt_ = Now();
+    return true;
+  }
+
+ private:
+  Instant Now() const { return Instant(clock_.nsecsElapsed()); }
+
+  bool OpenLine(std::string& error) {
+    switch (options_.line) {
+      case LineKind::kPty: {
+        auto pty = std::make_unique<PtyLine>();
+        if (!pty->Open(error)) return false;
+        std::printf("pty: %s\n", pty->Path().c_str());
+        line_ = std::move(pty);
+        break;
+      }
+      case LineKind::kDevice: {
+        auto device = std::make_unique<DeviceLine>();
+        if (!device->Open(options_.device, options_.baud, error)) return false;
+        std::printf("device: %s\n", options_.device.c_str());
+        line_ = std::move(device);
+        break;
+      }
+      case LineKind::kTcp:
+      case LineKind::kNone:
+        return Listen(error);
+    }
+    line_->onData = [this](const QByteArray& bytes) { Received(bytes); };
+    line_->onError = [](const std::string& what) {
+      std::fprintf(stderr, "line: %s\n", what.c_str());
+    };
+    return true;
+  }
+
+  bool Listen(std::string& error) {
+    if (!server_.listen(QHostAddress::LocalHost, static_cast<quint16>(options_.tcpPort))) {
+      error = "listen on 127.0.0.1:" + std::to_string(options_.tcpPort) + ": " +
+              server_.errorString().toStdString();
+      return false;
+    }
+    std::printf("tcp: 127.0.0.1:%u\n", static_cast<unsigned>(server_.serverPort()));
+    QObject::connect(&server_, &QTcpServer::newConnection, [this] { Accept(); });
+    return true;
+  }
+
+  // One peer at a time, as on a serial line; a second one is turned away.
+  void Accept() {
+    while (QTcpSocket* socket = server_.nextPendingConnection()) {
+      if (client_ != nullptr) {
+        std::fprintf(stderr, "busy: a second connection is refused\n");
+        socket->disconnectFromHost();
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        continue;
+      }
+      client_ = socket;
+      model_.ResetLine();
+      QObject::connect(socket, &QTcpSocket::readyRead,
+                       [this, socket] { Received(socket->readAll()); });
+      QObject::connect(socket, &QTcpSocket::disconnected, [this, socket] {
+        if (client_ == socket) client_ = nullptr;
+        model_.ResetLine();
+        socket->deleteLater();
+      });
+    }
+  }
+
+  void Received(const QByteArray& bytes) {
+    model_.Receive(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()),
+                             static_cast<size_t>(bytes.size())),
+                   Now());
+    SendReplies();
+  }
+
+  void SendReplies() {
+    const std::vector<uint8_t> replies = model_.TakeReplies(Now());
+    if (!replies.empty()) {
+      const QByteArray out(reinterpret_cast<const char*>(replies.data()),
+                           static_cast<qsizetype>(replies.size()));
+      if (line_) {
+        line_->Write(out);
+      } else if (client_ != nullptr) {
+        client_->write(out);
+      }
+    }
+    if (const std::optional<Instant> due = model_.NextReplyAt()) {
+      const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - Now());
+      replyTimer_.start(static_cast<int>(std::max<int64_t>(0, wait.count())));
+    }
+  }
+
+  void PrintStats() {
+    const Instant now = Now();
+    const TransmitterStats stats = model_.Stats();
+    std::printf("%s", FormatStatsLine(stats, lastStats_, now - lastStatsAt_).c_str());
+    lastStats_ = stats;
+    lastStatsAt_ = now;
+    if (options_.showPage) PrintPage(*options_.showPage);
+  }
+
+  void PrintPage(int page) {
+    const MapImageBytes& image = model_.Image();
+    std::printf("%s", FormatCardPage(DecodeImage(image), page).c_str());
+  }
+
+  void Dump(const std::string& path) {
+    std::string error;
+    if (WriteMemoryDump(path, model_.Image(), &error)) {
+      std::printf("dumped: %s\n", path.c_str());
+    } else {
+      std::printf("dump failed: %s\n", error.c_str());
+    }
+  }
+
+  void Command(const std::string& text) {
+    std::istringstream in(text);
+    std::string word;
+    in >> word;
+    if (word == "stats") {
+      PrintStats();
+    } else if (word == "page") {
+      int page = -1;
+      if (in >> page) {
+        PrintPage(page);
+      } else {
+        std::printf("usage: page N\n");
+      }
+    } else if (word == "dump") {
+      std::string path;
+      if (in >> path) {
+        Dump(path);
+      } else {
+        std::printf("usage: dump FILE\n");
+      }
+    } else if (word == "quit") {
+      Finish();
+    } else if (!word.empty()) {
+      std::printf("commands: stats, page N, dump FILE, quit\n");
+    }
+  }
+
+  void Finish() {
+    PrintStats();
+    if (!options_.dumpPath.empty()) Dump(options_.dumpPath);
+    QCoreApplication::quit();
+  }
+
+  TxSimOptions options_;
+  TransmitterModel model_;
+  QElapsedTimer clock_;
+  std::unique_ptr<ByteLine> line_;
+  QTcpServer server_;
+  QTcpSocket* client_ = nullptr;
+  QTimer replyTimer_;
+  QTimer statsTimer_;
+  StdinLines stdin_;
+  StopSignals stop_;
+  TransmitterStats lastStats_;
+  Instant lastStatsAt_{};
+};
+
+}  // namespace
+}  // namespace torvane::sim
+
+int main(int argc, char** argv) {
+  using namespace torvane::sim;
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  TxSimOptions options;
+  std::string error;
+  if (!ParseTxSimArgs(args, options, error)) {
+    std::fprintf(stderr, "torvanetx-txsim: %s\n%s", error.c_str(), kTxSimUsage);
+    return 2;
+  }
+  if (options.help) {
+    std::printf("%s", kTxSimUsage);
+    return 0;
+  }
+  QCoreApplication app(argc, argv);
+  TxSim sim(options);
+  if (!sim.Start(error)) {
+    std::fprintf(stderr, "torvanetx-txsim: %s\n", error.c_str());
+    return 1;
+  }
+  return QCoreApplication::exec();
+}

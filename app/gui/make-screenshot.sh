@@ -1,10 +1,10 @@
 #!/bin/sh
-# Makes docs/torvanetx.png: the main window with the page editor and the
+# Makes app/gui/torvanetx.png: the main window with the page editor and the
 # receiver preview, offscreen, from a throw-away settings folder with a few
 # demonstration pages.  Usage: make-screenshot.sh BUILD_DIR [OUTPUT.png]
 set -eu
 build=${1:?usage: make-screenshot.sh BUILD_DIR [OUTPUT.png]}
-out=${2:-docs/torvanetx.png}
+out=${2:-app/gui/torvanetx.png}
 settings=$(mktemp -d)
 trap 'rm -rf "$settings"' EXIT
 mkdir -p "$settings/TorvaneTX" "$(dirname "$out")"

@@ -1,6 +1,7 @@
 // torvanetx-cli station: the operator program without its window. Runs until
 // SIGINT or SIGTERM, then shuts down as the program does, settings saved. A
-// status line every 10 s and on SIGUSR1.
+// status line every 10 s and on SIGUSR1. --dump-on-exit FILE writes the image as
+// a memory dump after shutdown, so a run can be checked against what a card holds.
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,6 +13,7 @@
 #include <cstring>
 
 #include "CliCommand.h"
+#include "MemoryDump.h"
 #include "ProgramFolder.h"
 #include "Station.h"
 
@@ -31,11 +33,15 @@ constexpr int kStatusEveryMs = 10000;
 
 int RunStation(const Arguments& args) {
   std::string registry;
+  std::string dumpPath;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--registry" && i + 1 < args.size()) {
       registry = args[++i];
+    } else if (args[i] == "--dump-on-exit" && i + 1 < args.size()) {
+      dumpPath = args[++i];
     } else {
-      std::fprintf(stderr, "usage: torvanetx-cli station [--registry FILE]\n");
+      std::fprintf(stderr,
+                   "usage: torvanetx-cli station [--registry FILE] [--dump-on-exit FILE]\n");
       return 2;
     }
   }
@@ -84,6 +90,15 @@ int RunStation(const Arguments& args) {
   const int rc = QCoreApplication::exec();
   station.Shutdown();
   std::fprintf(stderr, "%s\n", station.StatusLine().c_str());
+  if (!dumpPath.empty()) {
+    std::string error;
+    if (!WriteMemoryDump(dumpPath, station.globals().MapImage, &error)) {
+      std::fprintf(stderr, "torvanetx-cli station: memory dump not written: %s\n", error.c_str());
+      return 1;
+    }
+    std::fprintf(stderr, "torvanetx-cli station: memory dump %s (MapEnd %d)\n", dumpPath.c_str(),
+                 static_cast<int>(station.globals().MapEnd));
+  }
   return rc;
 }
 

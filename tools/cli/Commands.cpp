@@ -24,7 +24,7 @@ const std::vector<CliCommand>& Commands() {
       {"unregister", "unregister [MODULE]", RunUnregister},
       {"wirelet", "wirelet < COMMANDS   (get|set|call|config|pump|quit, one per line)", RunWirelet},
 #ifdef TORVANE_WITH_STATION
-      {"station", "station [--registry FILE] [--dump-on-exit FILE]   (until SIGINT or SIGTERM)",
+      {"station", "station [--registry FILE] [--dump-on-exit FILE] [--commands]",
        RunStation},
 #endif
   };

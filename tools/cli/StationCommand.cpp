@@ -2,6 +2,9 @@
 // SIGINT or SIGTERM, then shuts down as the program does, settings saved. A
 // status line every 10 s and on SIGUSR1. --dump-on-exit FILE writes the image as
 // a memory dump after shutdown, so a run can be checked against what a card holds.
+// --commands takes operator commands on standard input, one a line:
+//   status | ticker start TEXT | ticker stop | line PAGE ROW TEXT | quit
+// (TEXT in UTF-8), so scripts can drive what the window's operator would do.
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -10,10 +13,14 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
+#include "AnsiText.h"
 #include "CliCommand.h"
 #include "MemoryDump.h"
+#include "NewsTicker.h"
 #include "ProgramFolder.h"
 #include "Station.h"
 
@@ -29,19 +36,71 @@ void OnSignal(int signal) {
 
 constexpr int kStatusEveryMs = 10000;
 
+// Leading "word " of *line, taken off it.
+std::string TakeWord(std::string& line) {
+  const size_t space = line.find(' ');
+  std::string word = line.substr(0, space);
+  line = space == std::string::npos ? std::string() : line.substr(space + 1);
+  return word;
+}
+
+// One operator command; false for a line it does not understand.
+bool RunOperatorCommand(Station& station, std::string line) {
+  const std::string command = TakeWord(line);
+  if (command == "status") {
+    std::fprintf(stderr, "%s\n", station.StatusLine().c_str());
+    return true;
+  }
+  if (command == "quit") {
+    QCoreApplication::quit();
+    return true;
+  }
+  if (command == "ticker") {
+    const std::string action = TakeWord(line);
+    if (action == "stop") {
+      StopTicker(station.globals());
+      return true;
+    }
+    if (action != "start" || line.empty()) return false;
+    const std::string text = Utf8ToAnsi(line).substr(0, kMaxTickerLength);
+    StartTicker(station.globals(), station.builder(), text, station.editor().CurrentPage());
+    const auto& entries = station.TickerList();
+    if (std::find(entries.begin(), entries.end(), text) == entries.end()) {
+      station.AddTickerEntry(text);
+    }
+    return true;
+  }
+  if (command == "line") {
+    const std::string page = TakeWord(line);
+    const std::string row = TakeWord(line);
+    if (page.empty() || row.empty() || row.find_first_not_of("0123456789") != std::string::npos) {
+      return false;
+    }
+    SettingsStore::Batch batch(station.settings());
+    station.editor().ShowPage(page);
+    station.editor().SetLineText(std::stoi(row), Utf8ToAnsi(line));
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 int RunStation(const Arguments& args) {
   std::string registry;
   std::string dumpPath;
+  bool commands = false;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--registry" && i + 1 < args.size()) {
       registry = args[++i];
     } else if (args[i] == "--dump-on-exit" && i + 1 < args.size()) {
       dumpPath = args[++i];
+    } else if (args[i] == "--commands") {
+      commands = true;
     } else {
       std::fprintf(stderr,
-                   "usage: torvanetx-cli station [--registry FILE] [--dump-on-exit FILE]\n");
+                   "usage: torvanetx-cli station [--registry FILE] [--dump-on-exit FILE] "
+                   "[--commands]\n");
       return 2;
     }
   }
@@ -79,6 +138,32 @@ int RunStation(const Arguments& args) {
   std::fprintf(stderr,
                "torvanetx-cli station: running (settings %s); Ctrl-C stops, SIGUSR1 shows status\n",
                files.currentUser.c_str());
+
+  // Operator commands on standard input; its end changes nothing.
+  std::unique_ptr<QSocketNotifier> input;
+  std::string pending;
+  if (commands) {
+    input = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(input.get(), &QSocketNotifier::activated, &app, [&] {
+      char buffer[4096];
+      const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+      if (n <= 0) {
+        input->setEnabled(false);
+        return;
+      }
+      pending.append(buffer, static_cast<size_t>(n));
+      // A line longer than the buffer cap is dropped rather than kept growing.
+      if (pending.size() > 65536) pending.clear();
+      for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+        std::string line = pending.substr(0, end);
+        pending.erase(0, end + 1);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && !RunOperatorCommand(station, line)) {
+          std::fprintf(stderr, "torvanetx-cli station: not understood: %s\n", line.c_str());
+        }
+      }
+    });
+  }
 
   QTimer status;
   status.setInterval(kStatusEveryMs);

@@ -1,9 +1,8 @@
 #include "LinkSettingsStore.h"
 
 #include <array>
-#include <cmath>
-#include <cstdlib>
-#include <optional>
+
+#include "NumericText.h"
 
 namespace torvane {
 namespace {
@@ -13,19 +12,6 @@ std::string_view Trim(std::string_view text) {
   if (first == std::string_view::npos) return {};
   const auto last = text.find_last_not_of(" \t");
   return text.substr(first, last - first + 1);
-}
-
-// A stored number as the settings dialogs wrote it: decimal, surrounding blanks
-// allowed, a fraction rounded half to even; nothing when it is no 16-bit number.
-std::optional<int16_t> ToInteger(std::string_view text) {
-  const std::string trimmed(Trim(text));
-  if (trimmed.empty()) return std::nullopt;
-  char* end = nullptr;
-  const double value = std::strtod(trimmed.c_str(), &end);
-  if (end != trimmed.c_str() + trimmed.size() || !std::isfinite(value)) return std::nullopt;
-  const double rounded = std::nearbyint(value);  // default rounding mode: half to even
-  if (rounded < -32768 || rounded > 32767) return std::nullopt;
-  return static_cast<int16_t>(rounded);
 }
 
 std::array<int16_t*, 6> NumberFields(LinkSettings& link) {
@@ -42,7 +28,7 @@ void LoadLinkSettings(SettingsStore& store, std::string_view key, LinkSettings& 
     const std::string value = store.ReadSetting(key, name);
     if (value == kNoKeyValue) {
       store.WriteSetting(key, name, std::to_string(*numbers[position]), kRegSz);
-    } else if (const auto number = ToInteger(value)) {
+    } else if (const auto number = NumericInt16(value)) {
       *numbers[position] = *number;
     }
   }

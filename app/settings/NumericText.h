@@ -1,7 +1,7 @@
 // Numbers stored as text in the settings: what counts as numeric and how such a
 // text becomes a 16-bit integer.
-#ifndef TORVANE_APP_MEMMAP_NUMERICTEXT_H_
-#define TORVANE_APP_MEMMAP_NUMERICTEXT_H_
+#ifndef TORVANE_APP_SETTINGS_NUMERICTEXT_H_
+#define TORVANE_APP_SETTINGS_NUMERICTEXT_H_
 
 #include <cstdint>
 #include <optional>
@@ -20,4 +20,4 @@ std::optional<int16_t> NumericInt16(std::string_view text);
 
 }  // namespace torvane
 
-#endif  // TORVANE_APP_MEMMAP_NUMERICTEXT_H_
+#endif  // TORVANE_APP_SETTINGS_NUMERICTEXT_H_

@@ -12,6 +12,7 @@
 #include "Globals.h"
 #include "ImageBuilder.h"
 #include "ImageLayout.h"
+#include "MaximalPages.h"
 #include "PageWriter.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
@@ -26,20 +27,8 @@ constexpr double kWireSecondsPerPacket = 2.6e-3;
 struct MaximalStation {
   explicit MaximalStation(ImageBuilder::Mode mode) : g(std::make_unique<Globals>()) {
     PageStore& pages = g->Pages;
-    pages.Reset(kMaxHighestPage);
-    int extraLines = (kPageAreaEnd - kFirstPageAddress) / kRowSize -
-                     (kMaxHighestPage + 1) * (kBlockFrameRows + 1) - kResultPageMinSize;
-    for (int k = 2; extraLines > 0; ++k) {
-      const int size = std::min(extraLines, 40);
-      pages.SetPageSize(k, size);
-      extraLines -= size;
-    }
+    FillMaximalPages(pages);
     for (int k = 0; k <= pages.N(); ++k) {
-      pages.SetTitle(k, "Page " + std::to_string(k) + " title");
-      for (int i = 0; i <= pages.PageSize(k); ++i) {
-        pages.SetLine(k, i, "Line " + std::to_string(i) + " of page " + std::to_string(k));
-        pages.SetLink(k, i, static_cast<int16_t>((k + i) % 127));
-      }
       const std::string key = PageKey(k);
       for (const char* area : {"Cursor", "Title", "Page"}) {
         settings.WriteSetting(key, std::string(area) + "BackColor", std::to_string(k % 16), kRegSz);

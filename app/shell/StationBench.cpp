@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "ImageLayout.h"
+#include "MaximalPages.h"
 #include "LinkSettingsStore.h"
 #include "PageStoreSettings.h"
 #include "PtyPair.h"
@@ -33,23 +33,10 @@ double ThreadCpuSeconds() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
-// 127 pages whose blocks end at 32000, every line filled.
+// The maximal page store, saved as the editor saves it.
 void WriteMaximalPages(SettingsStore& settings) {
   PageStore pages;
-  pages.Reset(kMaxHighestPage);
-  int extraLines = (kPageAreaEnd - kFirstPageAddress) / kRowSize -
-                   (kMaxHighestPage + 1) * (kBlockFrameRows + 1) - kResultPageMinSize;
-  for (int k = 2; extraLines > 0; ++k) {
-    const int size = std::min(extraLines, 40);
-    pages.SetPageSize(k, size);
-    extraLines -= size;
-  }
-  for (int k = 0; k <= pages.N(); ++k) {
-    pages.SetTitle(k, "Page " + std::to_string(k));
-    for (int i = 0; i <= pages.PageSize(k); ++i) {
-      pages.SetLine(k, i, "Line " + std::to_string(i) + " of page " + std::to_string(k));
-    }
-  }
+  FillMaximalPages(pages);
   SavePageStore(settings, pages);
   for (int k = 0; k <= pages.N(); ++k) WritePageSize(settings, k, pages.PageSize(k));
 }

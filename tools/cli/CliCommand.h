@@ -10,6 +10,11 @@ namespace torvane::cli {
 
 using Arguments = std::vector<std::string>;
 
+// Exit statuses of every subcommand.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
 struct CliCommand {
   const char* name;
   const char* usage;  // one line, shown by --help

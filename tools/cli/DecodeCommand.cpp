@@ -14,10 +14,6 @@
 namespace torvane::cli {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
 constexpr const char* kUsage =
     "usage: torvanetx-cli decode [--json] DUMP\n"
     "Reads a memory dump (one decimal byte a line) or a raw 32769-byte image and shows\n"

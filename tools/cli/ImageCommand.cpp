@@ -21,10 +21,6 @@
 namespace torvane::cli {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
 // The page the editor shows after start-up: its colours are loaded, and its
 // ticker colour is the one a started ticker takes.
 constexpr int16_t kStartPage = 0;

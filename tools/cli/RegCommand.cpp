@@ -16,10 +16,6 @@
 namespace torvane::cli {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
 constexpr const char* kUsage =
     "usage: torvanetx-cli reg get    [--registry FILE] KEYPATH NAME\n"
     "       torvanetx-cli reg set    [--registry FILE] KEYPATH NAME VALUE [--type 1|4]\n"

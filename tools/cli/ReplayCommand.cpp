@@ -23,10 +23,6 @@
 namespace torvane::cli {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
 constexpr const char* kUsage =
     "usage: torvanetx-cli replay --registry FILE --framing tagged|command [--chunk N]\n"
     "                            [--day-of-year N] [--delay-everything on|off]\n"

@@ -47,11 +47,18 @@ NetworkLink::~NetworkLink() {
 }
 
 Variant NetworkLink::Call(const char* name, uint16_t flags, std::vector<Variant> args) {
-  const std::string member = name;
-  DispId id = kDispIdUnknown;
-  if (Failed(control_->GetIDsOfNames({&member, 1}, {&id, 1}))) {
-    throw NetworkLinkError(438, std::string("the control has no member ") + name);
+  // Looked up once a member: Send and Connected run for every packet on a
+  // transmitter link.
+  auto known = ids_.find(name);
+  if (known == ids_.end()) {
+    const std::string member = name;
+    DispId id = kDispIdUnknown;
+    if (Failed(control_->GetIDsOfNames({&member, 1}, {&id, 1}))) {
+      throw NetworkLinkError(438, std::string("the control has no member ") + name);
+    }
+    known = ids_.emplace(name, id).first;
   }
+  const DispId id = known->second;
   ExcepInfo excep;
   Variant result;
   const HResult hr = control_->Invoke(id, flags, args, &result, &excep);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -55,6 +56,7 @@ class NetworkLink {
   void OnEvent(DispId id, std::span<Variant> args);
 
   IDispatch* control_;
+  std::map<std::string, DispId, std::less<>> ids_;
   IConnectionPoint* point_ = nullptr;
   IDispatch* sink_ = nullptr;
   uint32_t cookie_ = 0;

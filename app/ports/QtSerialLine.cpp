@@ -1,5 +1,10 @@
 #include "QtSerialLine.h"
 
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace torvane {
 namespace {
 
@@ -77,13 +82,29 @@ void QtSerialLine::ApplySettings(const LineSettings& settings, int16_t handshaki
 }
 
 void QtSerialLine::WriteDevice(std::string_view bytes) {
-  const auto written = port_.write(bytes.data(), static_cast<qint64>(bytes.size()));
-  if (written != static_cast<qint64>(bytes.size())) {
+  // One packet is in flight at a time, so hand it to the driver at once. Going
+  // past QSerialPort's write buffer also spares the write notifier it would arm
+  // and the extra turn of the event loop that notifier costs on every packet.
+  size_t sent = 0;
+  if (port_.bytesToWrite() == 0) {
+    while (sent < bytes.size()) {
+      const ssize_t n = ::write(port_.handle(), bytes.data() + sent, bytes.size() - sent);
+      if (n > 0) {
+        sent += static_cast<size_t>(n);
+      } else if (n < 0 && errno == EINTR) {
+        continue;
+      } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+        throw SerialLineError(std::string("write failed: ") + std::strerror(errno));
+      } else {
+        break;  // the driver's buffer is full: queue the rest behind it
+      }
+    }
+  }
+  if (sent == bytes.size()) return;
+  const auto rest = static_cast<qint64>(bytes.size() - sent);
+  if (port_.write(bytes.data() + sent, rest) != rest) {
     throw SerialLineError("write failed: " + port_.errorString().toStdString());
   }
-  // Hand the packet to the driver now rather than on the next turn of the event
-  // loop: one packet is in flight at a time, so nothing is gained by waiting.
-  port_.flush();
 }
 
 void QtSerialLine::OnReadyRead() {

@@ -40,6 +40,27 @@ TEST(QtSerialLineTest, TransmitterLineCarriesPacketsAndOneReplyByteAnEvent) {
   EXPECT_EQ(pty.Read(packet.size()), packet);
 }
 
+TEST(QtSerialLineTest, WritesBeyondWhatTheDriverTakesArriveWholeAndInOrder) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  QtSerialLine line([&](int16_t) { return pty.slaveName(); });
+  ASSERT_TRUE(ConfigureLine(line, TransmitterLink(5)));
+  pty.CloseSlaveCopy();
+
+  // Nobody reads the far end yet, so the driver's buffer fills part way through
+  // the first write; the rest and every later write must queue behind it.
+  std::string expected;
+  for (char tag : {'a', 'b', 'c'}) {
+    std::string chunk(100000, tag);
+    for (size_t i = 0; i < chunk.size(); i += 97) chunk[i] = static_cast<char>(i / 97);
+    line.Output(chunk);
+    expected += chunk;
+  }
+  const std::string got = pty.Read(expected.size(), 20000);
+  ASSERT_EQ(got.size(), expected.size());
+  EXPECT_TRUE(got == expected) << "bytes out of order";
+}
+
 TEST(QtSerialLineTest, MissingDeviceLeavesTheLineClosed) {
   QtSerialLine line([](int16_t) { return std::string("/nonexistent/ttyTorvane"); });
   EXPECT_FALSE(ConfigureLine(line, TransmitterLink(9)));

@@ -3,7 +3,10 @@
 // the station's thread, then the latency from a timing record written to the
 // timing line until the first packet of the changed rows leaves. Figures are
 // given beside the 57600-baud wire time of one packet and its reply.
+#include <fcntl.h>
+#include <poll.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -47,7 +50,11 @@ void SetSerialLink(SettingsStore& settings, std::string_view key, int port, int 
   for (int i = 0; i < 8; ++i) settings.WriteSetting(key, std::to_string(i), values[i], kRegSz);
 }
 
-// Reads packets on the pty master and answers each with ACK at once.
+// Reads packets on the pty master and answers each with ACK at once. While
+// spinning it polls the line without sleeping, as a transmitter's own processor
+// does, so the rate measures the station and not this thread's wake-ups; the
+// latency runs with it sleeping in poll, because a spinning thread holds back
+// the kernel's pty work queued on its core by up to a scheduler tick.
 class InstantTransmitter {
  public:
   explicit InstantTransmitter(PtyPair& pty) : pty_(pty) {}
@@ -61,6 +68,7 @@ class InstantTransmitter {
     if (thread_.joinable()) thread_.join();
   }
   uint64_t Packets() const { return packets_; }
+  void SetSpinning(bool spinning) { spinning_ = spinning; }
   // Time of the first packet at or after since whose address lies in [first, end).
   void Watch(int first, int end, Clock::time_point since) {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -79,7 +87,7 @@ class InstantTransmitter {
   void Run() {
     std::string pending;
     while (!stop_) {
-      const std::string got = pty_.ReadRaw(256, 50);
+      const std::string got = spinning_ ? pty_.ReadNow(256) : pty_.ReadRaw(256, 50);
       pending += got;
       while (pending.size() >= 14) {
         const auto* b = reinterpret_cast<const uint8_t*>(pending.data());
@@ -102,6 +110,7 @@ class InstantTransmitter {
   PtyPair& pty_;
   std::thread thread_;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> spinning_{true};
   std::atomic<uint64_t> packets_{0};
   std::mutex mutex_;
   int watchFirst_ = -1;
@@ -110,6 +119,43 @@ class InstantTransmitter {
   bool seen_ = false;
   Clock::time_point seenAt_{};
 };
+
+// The fastest this machine carries a packet and its reply over a pty pair with
+// the same wake-ups as the station (wait in poll, read the reply, write the next
+// packet) and nothing else in between. The station's rate is read against it.
+double PtyRoundTripsPerSecond(std::chrono::milliseconds span) {
+  PtyPair pty;
+  if (!pty.ok()) return 0;
+  const int slave = ::open(pty.slaveName().c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY);
+  if (slave < 0) return 0;
+  pty.CloseSlaveCopy();
+  std::atomic<bool> stop{false};
+  std::thread device([&] {
+    size_t have = 0;
+    while (!stop) {
+      have += pty.ReadNow(256).size();
+      for (; have >= 14; have -= 14) pty.Write("\x06");
+    }
+  });
+  const char packet[14] = {};
+  uint64_t trips = 0;
+  const auto start = Clock::now();
+  if (::write(slave, packet, sizeof packet) == sizeof packet) {
+    while (Clock::now() - start < span) {
+      pollfd ready{slave, POLLIN, 0};
+      if (::poll(&ready, 1, 100) <= 0) continue;
+      char reply[16];
+      if (::read(slave, reply, sizeof reply) <= 0) continue;
+      ++trips;
+      if (::write(slave, packet, sizeof packet) != sizeof packet) break;
+    }
+  }
+  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  stop = true;
+  device.join();
+  ::close(slave);
+  return static_cast<double>(trips) / seconds;
+}
 
 // Runs the event loop as exec() would, blocking between events; packets keep
 // it busy, and the station's own timer wakes it at least once a second.
@@ -161,11 +207,16 @@ int Main() {
   const double cpuPerPacket = cpu / static_cast<double>(packets);
   std::printf("throughput: %.0f packets/s (%.1fx the %.0f packets/s of 57600 baud)\n", perSecond,
               perSecond * kWireSecondsPerPacket, 1.0 / kWireSecondsPerPacket);
+  const double floor = PtyRoundTripsPerSecond(std::chrono::seconds(3));
+  std::printf("pty floor: %.0f round trips/s with no station between the wake-ups; "
+              "the station reaches %.0f%% of it\n",
+              floor, floor > 0 ? 100.0 * perSecond / floor : 0.0);
   std::printf("station CPU: %.2f us per packet (%.5f of the 2.6 ms wire time, %.0fx headroom)\n",
               cpuPerPacket * 1e6, cpuPerPacket / kWireSecondsPerPacket,
               kWireSecondsPerPacket / cpuPerPacket);
 
   // Latency: a pair announced while the link is busy until its names row leaves.
+  transmitter.SetSpinning(false);
   const int page1 = station.globals().Pages[1].Address;
   std::vector<double> latencies;
   for (int i = 0; i < 200; ++i) {

@@ -15,7 +15,7 @@
 #include "Prompter.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
-#include "TimingReplay.h"
+#include "TimingPipeline.h"
 
 namespace torvane {
 namespace {
@@ -61,7 +61,7 @@ class PageEditorWindowTest : public ::testing::Test {
   SettingsStore settings_;
   ScriptedPrompter prompter_;
   ScriptedDesktop desktop_;
-  TimingReplay core_{settings_, prompter_};
+  TimingPipeline core_{settings_, prompter_};
   std::unique_ptr<PageEditorWindow> window_;
 };
 

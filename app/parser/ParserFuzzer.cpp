@@ -17,7 +17,7 @@
 #include "ReceiveFramer.h"
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
-#include "TimingReplay.h"
+#include "TimingPipeline.h"
 
 namespace {
 
@@ -90,9 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SettingsStore settings;
   ScriptedPrompter prompter;
   StoreLayout(settings, control);
-  TimingReplay replay(settings, prompter);
+  TimingPipeline replay(settings, prompter);
   const Framing framing = (control & 0x01) ? Framing::kCommand : Framing::kTagged;
-  ReplayStart start;
+  PipelineStart start;
   start.delayEverything = (control & 0x02) != 0;
   start.timingTcpActive = framing == Framing::kCommand;
   replay.StartUp(start);

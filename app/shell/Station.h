@@ -18,7 +18,7 @@
 #include "Prompter.h"
 #include "QtSerialLine.h"
 #include "SettingsStore.h"
-#include "TimingReplay.h"
+#include "TimingPipeline.h"
 #include "TransmissionCycle.h"
 
 namespace torvane {
@@ -124,7 +124,7 @@ class Station : public QObject {
   std::unique_ptr<QLockFile> lock_;
   std::unique_ptr<ClassesRootHive> classes_;
 
-  TimingReplay core_;
+  TimingPipeline core_;
   ImageRegions regions_;
   TransmitterOutput transmitterLine_;
   TransmissionCycle cycle_;

@@ -18,7 +18,7 @@
 #include "Prompter.h"
 #include "ReplayJson.h"
 #include "SettingsStore.h"
-#include "TimingReplay.h"
+#include "TimingPipeline.h"
 
 namespace torvane::cli {
 namespace {
@@ -174,10 +174,10 @@ int RunReplay(const Arguments& args) {
   }
   SettingsStore settings(files);
   RecordingPrompter prompter;
-  auto replay = std::make_unique<TimingReplay>(settings, prompter);
+  auto replay = std::make_unique<TimingPipeline>(settings, prompter);
 
   const Framing framing = *request.framing;
-  ReplayStart start;
+  PipelineStart start;
   start.dayOfYear = request.dayOfYear ? *request.dayOfYear : DayOfYearToday();
   start.delayEverything = request.delayEverything;
   start.timingTcpActive = framing == Framing::kCommand;

@@ -1,4 +1,4 @@
-#include "TimingReplay.h"
+#include "TimingPipeline.h"
 
 #include <gtest/gtest.h>
 
@@ -109,7 +109,7 @@ class ClassScenarioTest : public ::testing::TestWithParam<StreamCase> {
     set(PageKey(3), kPageSize, "11");
     set(kMainKey, kPageDelay, "3");
     settings_.WriteSetting(kMainKey, kDelayEverything, 0, kRegDword);
-    ReplayStart start;
+    PipelineStart start;
     start.dayOfYear = 100;
     replay_.StartUp(start);
   }
@@ -140,7 +140,7 @@ class ClassScenarioTest : public ::testing::TestWithParam<StreamCase> {
 
   SettingsStore settings_;
   ScriptedPrompter prompter_;
-  TimingReplay replay_;
+  TimingPipeline replay_;
 };
 
 TEST_P(ClassScenarioTest, AClassOfEliminationsPageByPage) {
@@ -217,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(Streams, ClassScenarioTest,
                            return std::string(info.param.name);
                          });
 
-TEST(TimingReplayTest, StartUpTakesDelayEverythingFromTheSettings) {
+TEST(TimingPipelineTest, StartUpTakesDelayEverythingFromTheSettings) {
   struct Case {
     std::optional<int> stored;
     std::optional<bool> overridden;
@@ -232,23 +232,23 @@ TEST(TimingReplayTest, StartUpTakesDelayEverythingFromTheSettings) {
     SettingsStore settings;
     ScriptedPrompter prompter;
     if (c.stored) settings.WriteSetting(kMainKey, kDelayEverything, *c.stored, kRegDword);
-    TimingReplay replay(settings, prompter);
-    ReplayStart start;
+    TimingPipeline replay(settings, prompter);
+    PipelineStart start;
     start.delayEverything = c.overridden;
     replay.StartUp(start);
     EXPECT_EQ(replay.globals().DelayEverything, c.expected);
   }
 }
 
-TEST(TimingReplayTest, StartUpBuildsTheImageAndRestoresTheActiveCategory) {
+TEST(TimingPipelineTest, StartUpBuildsTheImageAndRestoresTheActiveCategory) {
   SettingsStore settings;
   ScriptedPrompter prompter;
   settings.WriteSetting(PageKey(2), "P0", "SS/AA", kRegSz);
   settings.WriteSetting(PageKey(2), "P1", "PRO STOCK", kRegSz);
   settings.WriteSetting(PageKey(2), kActiveCategory, "1", kRegSz);
   settings.WriteSetting(kMainKey, kVenueId, "9", kRegSz);
-  TimingReplay replay(settings, prompter);
-  ReplayStart start;
+  TimingPipeline replay(settings, prompter);
+  PipelineStart start;
   start.dayOfYear = 300;
   start.timingTcpActive = true;
   replay.StartUp(start);
@@ -266,8 +266,8 @@ TEST(TimingReplayTest, StartUpBuildsTheImageAndRestoresTheActiveCategory) {
 TEST(ReplayJsonTest, WritesTextsAsEscapedUtf8AndTheMessagesShown) {
   SettingsStore settings;
   ScriptedPrompter prompter;
-  TimingReplay replay(settings, prompter);
-  ReplayStart start;
+  TimingPipeline replay(settings, prompter);
+  PipelineStart start;
   start.timingTcpActive = true;
   replay.StartUp(start);
   // The command framing keeps quotes and high bytes: O"NEIL with an e acute.

@@ -1,4 +1,4 @@
-#include "TimingReplay.h"
+#include "TimingPipeline.h"
 
 #include "SettingsKeys.h"
 #include "SettingsStore.h"
@@ -9,7 +9,7 @@ bool StoredDelayEverything(const SettingsStore& settings) {
   return settings.ReadSetting(kMainKey, kDelayEverything) != "0";
 }
 
-TimingReplay::TimingReplay(SettingsStore& settings, Prompter& prompter)
+TimingPipeline::TimingPipeline(SettingsStore& settings, Prompter& prompter)
     : settings_(settings),
       builder_(g_, settings),
       writer_(g_, builder_),
@@ -18,7 +18,7 @@ TimingReplay::TimingReplay(SettingsStore& settings, Prompter& prompter)
       parser_(TimingContext{g_, settings, prompter, editor_, sender_}),
       framer_([this](Framing framing, const std::string& record) { Deliver(framing, record); }) {}
 
-void TimingReplay::StartUp(const ReplayStart& start) {
+void TimingPipeline::StartUp(const PipelineStart& start) {
   g_.DayOfYear = start.dayOfYear;
   framer_.Reset();
   g_.ResetSendWindows();
@@ -30,11 +30,11 @@ void TimingReplay::StartUp(const ReplayStart& start) {
   builder_.BuildImage();
 }
 
-void TimingReplay::Receive(std::string_view text, Framing framing) {
+void TimingPipeline::Receive(std::string_view text, Framing framing) {
   framer_.Receive(text, framing);
 }
 
-void TimingReplay::Deliver(Framing framing, const std::string& record) {
+void TimingPipeline::Deliver(Framing framing, const std::string& record) {
   if (framing == Framing::kCommand) {
     parser_.ParseCommandRecord(record);
   } else {

@@ -1,11 +1,11 @@
 // The timing-data path of the program without its devices and timers: the
-// start-up that a replay of recorded timing text needs (page store and editor
-// loaded from the settings, Delay Everything, the whole image built), then
-// arrivals of text through the receive framing into the parsers, the page
-// builders and the page writer, exactly as the running program handles them.
-// Used by torvanetx-cli replay, the end-to-end tests and the fuzz target.
-#ifndef TORVANE_APP_EDITOR_TIMINGREPLAY_H_
-#define TORVANE_APP_EDITOR_TIMINGREPLAY_H_
+// start-up it needs (page store and editor loaded from the settings, Delay
+// Everything, the whole image built), then arrivals of text through the receive
+// framing into the parsers, the page builders and the page writer. The station
+// runs it behind its lines; torvanetx-cli replay, the end-to-end tests and the
+// fuzz target run it on recorded text.
+#ifndef TORVANE_APP_EDITOR_TIMINGPIPELINE_H_
+#define TORVANE_APP_EDITOR_TIMINGPIPELINE_H_
 
 #include <cstdint>
 #include <optional>
@@ -24,7 +24,7 @@ namespace torvane {
 class Prompter;
 class SettingsStore;
 
-struct ReplayStart {
+struct PipelineStart {
   int16_t dayOfYear = 0;
   // Overrides the stored "DelayEverything" (missing or not 0: on).
   std::optional<bool> delayEverything;
@@ -32,19 +32,19 @@ struct ReplayStart {
   bool timingTcpActive = false;
 };
 
-// settings and prompter must outlive the replay. Not copyable or movable: the
+// settings and prompter must outlive the pipeline. Not copyable or movable: the
 // parts hold references to each other.
-class TimingReplay {
+class TimingPipeline {
  public:
-  TimingReplay(SettingsStore& settings, Prompter& prompter);
-  TimingReplay(const TimingReplay&) = delete;
-  TimingReplay& operator=(const TimingReplay&) = delete;
+  TimingPipeline(SettingsStore& settings, Prompter& prompter);
+  TimingPipeline(const TimingPipeline&) = delete;
+  TimingPipeline& operator=(const TimingPipeline&) = delete;
 
   // What start-up does before timing text can arrive: receive state and send
   // windows reset, Delay Everything, the editor loaded (categories, active
   // category, venue, page hold, pages), the transmit cursor at 0, the index
   // table and the image built.
-  void StartUp(const ReplayStart& start);
+  void StartUp(const PipelineStart& start);
 
   // One arrival of text in the given framing.
   void Receive(std::string_view text, Framing framing);
@@ -73,4 +73,4 @@ bool StoredDelayEverything(const SettingsStore& settings);
 
 }  // namespace torvane
 
-#endif  // TORVANE_APP_EDITOR_TIMINGREPLAY_H_
+#endif  // TORVANE_APP_EDITOR_TIMINGPIPELINE_H_

@@ -241,7 +241,7 @@ void MainWindow::Load() {
   });
   PaintTickerChooser();
 
-  receiver_ = new ReceiverPreview(station_, this);
+  receiver_ = new ReceiverPreview(station_.cycle().Acknowledged(), this);
   auto* dock = new QDockWidget("Receiver", this);
   dock->setObjectName("dockReceiver");
   dock->setWidget(receiver_);

@@ -22,7 +22,6 @@
 #include "AboutDialog.h"
 #include "GuiTestSupport.h"
 #include "PageEditorWindow.h"
-#include "ReceiverPreview.h"
 #include "SettingsKeys.h"
 #include "Station.h"
 
@@ -328,27 +327,6 @@ TEST_F(MainWindowTest, AboutAndChannelDialogsAreFreshEachTime) {
 
 TEST(AboutDialogTest, VersionTextReadsTorvaneTxThreeSpacesV) {
   EXPECT_EQ(AboutDialog::VersionText(2, 5, 8), "Torvane TX   v2.5.8");
-}
-
-TEST_F(MainWindowTest, ReceiverPreviewDecodesThePageTheEditorWrote) {
-  ShowPage(4, 2);
-  Editor().SetTitleText("RESULTS");
-  Editor().SetLineText(1, "CAR 42 WINS");
-  station_->builder().BuildIndexTable();
-  station_->builder().BuildImage();
-  window_->receiver()->SelectPage(4);
-  window_->receiver()->Refresh();
-  const DecodedPage* page = window_->receiver()->ShownPage();
-  ASSERT_NE(page, nullptr);
-  EXPECT_EQ(page->title, FixedText("RESULTS", 16));
-  ASSERT_EQ(page->lines.size(), 3U);
-  EXPECT_EQ(page->lines[1].text, FixedText("CAR 42 WINS", 20));
-  EXPECT_EQ(page->pageColour, 14 * 16 + 0);  // black on yellow
-  // Every checksum of the page's own block holds.
-  const int end = page->address + 120 + 24 * 2;
-  for (int bad : window_->receiver()->Decoded().badChecksums) {
-    EXPECT_FALSE(bad >= page->address && bad < end) << bad;
-  }
 }
 
 TEST_F(MainWindowTest, ExitSavesInOrderAndKeepsTheBackground) {

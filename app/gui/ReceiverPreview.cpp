@@ -8,7 +8,6 @@
 #include <QVBoxLayout>
 
 #include "GuiText.h"
-#include "Station.h"
 
 namespace torvane {
 namespace {
@@ -21,8 +20,8 @@ QColor Back(int colourByte) { return PaletteColour((colourByte >> 4) & 0x0F); }
 
 }  // namespace
 
-ReceiverPreview::ReceiverPreview(Station& station, QWidget* parent)
-    : QWidget(parent), station_(station) {
+ReceiverPreview::ReceiverPreview(const AcknowledgedImage& card, QWidget* parent)
+    : QWidget(parent), card_(card) {
   setObjectName("ReceiverPreview");
   spnPage_ = new QSpinBox(this);
   spnPage_->setObjectName("spnReceiverPage");
@@ -51,7 +50,9 @@ QSize ReceiverPreview::sizeHint() const {
 }
 
 void ReceiverPreview::Refresh() {
-  const MapImageBytes& image = station_.globals().MapImage;
+  if (card_.Revision() == decodedRevision_) return;
+  decodedRevision_ = card_.Revision();
+  const MapImageBytes& image = card_.Bytes();
   decoded_ = DecodeImage(std::span<const uint8_t>(image.data(), image.size()));
   QString state = QString("%1 pages").arg(decoded_.pages.size());
   if (!decoded_.Valid()) {

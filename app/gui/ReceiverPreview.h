@@ -1,11 +1,15 @@
-// The "Receiver" view: the station's image decoded as a receiver card reads it
-// (index table, page blocks, colour bytes, checksums), one page drawn 20
-// characters wide in its palette colours, as the spectators see it.
+// The "Receiver" view: the image as the transmitter has acknowledged it, decoded
+// as a receiver card reads it (index table, page blocks, colour bytes,
+// checksums), one page drawn 20 characters wide in its palette colours: what the
+// spectators see, not what the station is still sending.
 #ifndef TORVANE_APP_GUI_RECEIVERPREVIEW_H_
 #define TORVANE_APP_GUI_RECEIVERPREVIEW_H_
 
 #include <QWidget>
 
+#include <cstdint>
+
+#include "AcknowledgedImage.h"
 #include "ImageDecoder.h"
 
 class QLabel;
@@ -13,15 +17,14 @@ class QSpinBox;
 
 namespace torvane {
 
-class Station;
-
 class ReceiverPreview : public QWidget {
   Q_OBJECT
 
  public:
-  explicit ReceiverPreview(Station& station, QWidget* parent = nullptr);
+  // card must outlive the view.
+  explicit ReceiverPreview(const AcknowledgedImage& card, QWidget* parent = nullptr);
 
-  // Decodes the image again and repaints.
+  // Decodes the card's image again and repaints, when packets were accepted since.
   void Refresh();
   // Shows page (when the card holds it).
   void SelectPage(int page);
@@ -34,7 +37,8 @@ class ReceiverPreview : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  Station& station_;
+  const AcknowledgedImage& card_;
+  uint64_t decodedRevision_ = UINT64_MAX;
   DecodedImage decoded_;
   int page_ = 0;
   QSpinBox* spnPage_;

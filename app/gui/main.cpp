@@ -37,7 +37,10 @@ int main(int argc, char** argv) {
   // A picture of the window for the documentation, then a normal exit.
   const QString shot = qEnvironmentVariable("TORVANETX_SCREENSHOT");
   if (!shot.isEmpty()) {
-    QTimer::singleShot(500, &window, [&window, shot] {
+    const int afterMs = qEnvironmentVariableIsSet("TORVANETX_SCREENSHOT_AFTER_MS")
+                            ? qEnvironmentVariableIntValue("TORVANETX_SCREENSHOT_AFTER_MS")
+                            : 500;
+    QTimer::singleShot(afterMs, &window, [&window, shot] {
       window.grab().save(shot);
       window.close();
     });

@@ -161,6 +161,12 @@ TEST_F(StationTest, ResultsReachTheTransmitterAheadOfTheCyclicPass) {
     ASSERT_EQ(transmitter.image[a], station.globals().MapImage[a]) << "address " << a;
   }
   EXPECT_TRUE(DecodeImage(transmitter.image).badChecksums.empty());
+  // The station's copy of what was accepted is the transmitter's, short of the
+  // block still waiting for its reply.
+  const MapImageBytes& accepted = station.cycle().Acknowledged().Bytes();
+  for (int a = 0; a < address; ++a) {
+    ASSERT_EQ(accepted[static_cast<size_t>(a)], transmitter.image[a]) << "address " << a;
+  }
 
   // A pair announced by the timing system: page 1's rows jump the queue.
   ASSERT_TRUE(timingPty.Write("SS/AA E1\rb1A\rc1101\rn11 SMITH\rb2B\rc2202\rn22 JONES\r"));

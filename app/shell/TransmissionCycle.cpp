@@ -24,6 +24,8 @@ void TransmissionCycle::SendBlock(int16_t& cursor) {
   lastSentAddress_ = cursor;
   cursor = static_cast<int16_t>(cursor + kBlockDataSize);
   ++counters_.packetsSent;
+  inFlight_ = packet;
+  awaitingReply_ = true;
   line_.Write(packet);
 }
 
@@ -54,6 +56,7 @@ void TransmissionCycle::SendFromWindow(SendWindow& window) { SendBlock(window.Ne
 void TransmissionCycle::SelectNextBlock(uint8_t b) {
   replyWaitMs_ = 0;
   if (b == kNak) {
+    awaitingReply_ = false;  // refused: a later ACK cannot vouch for it
     nakSeen_ = true;
     ++counters_.naks;
     ++nakCount_;
@@ -72,6 +75,8 @@ void TransmissionCycle::SelectNextBlock(uint8_t b) {
   }
   ackSeen_ = true;
   ++(b == kAck ? counters_.acks : counters_.escs);
+  if (awaitingReply_) acknowledged_.Accept(inFlight_);
+  awaitingReply_ = false;
 
   if (!g_.NamesWindow.Pending()) {
     if (SendWindow* window = FirstPendingWindow()) {

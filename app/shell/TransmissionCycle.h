@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "AcknowledgedImage.h"
 #include "BlockPacket.h"
 #include "Globals.h"
 
@@ -75,6 +76,8 @@ class TransmissionCycle {
   int32_t NakCount() const { return nakCount_; }
   int16_t LastSentAddress() const { return lastSentAddress_; }
   const CycleCounters& Counters() const { return counters_; }
+  // The image as the transmitter has taken it, packet by acknowledged packet.
+  const AcknowledgedImage& Acknowledged() const { return acknowledged_; }
 
  private:
   // The first pending window of LineWindows 1..10, BodyWindow, PageWindow; or null.
@@ -91,6 +94,10 @@ class TransmissionCycle {
   bool nakSeen_ = false;
   bool timingDataSeen_ = false;
   int16_t lastSentAddress_ = 0;
+  // The packet awaiting its reply; the first ACK or ESC after it accepts it.
+  BlockPacket inFlight_{};
+  bool awaitingReply_ = false;
+  AcknowledgedImage acknowledged_;
   int16_t page1Start_ = 0;
   int16_t page1End_ = 0;
   CycleCounters counters_;

@@ -182,6 +182,61 @@ TEST_F(TransmissionCycleTest, OtherBytesOnlyRestartTheReplyWait) {
   EXPECT_FALSE(lamps.nak);
 }
 
+// The receiver view's copy holds exactly the packets the transmitter accepted.
+TEST_F(TransmissionCycleTest, AcknowledgedImageTakesOnlyAcceptedPackets) {
+  for (int i = 0; i < 64; ++i) g_.MapImage[static_cast<size_t>(i)] = static_cast<uint8_t>(i + 1);
+  struct Step {
+    const char* what;
+    std::vector<uint8_t> replies;  // after one cyclic block is sent from TxCursor 8
+    bool accepted;                 // bytes 8..15 reach the copy
+  };
+  const Step steps[] = {
+      {"ACK", {kAck}, true},
+      {"ESC", {kEsc}, true},
+      {"noise then ACK", {0x00, 0x41, kAck}, true},
+      {"a lone NAK, then ACK", {kNak, kAck}, false},
+      {"no reply", {}, false},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    TransmissionCycle cycle(g_, line_, image_);
+    g_.TxCursor = 8;
+    cycle.CyclicStep();
+    for (uint8_t b : step.replies) cycle.SelectNextBlock(b);
+    const MapImageBytes& copy = cycle.Acknowledged().Bytes();
+    for (int at = 8; at < 16; ++at) {
+      EXPECT_EQ(copy[static_cast<size_t>(at)], step.accepted ? at + 1 : 0) << at;
+    }
+    EXPECT_EQ(copy[16], 0) << "the next block is in flight, not yet accepted";
+  }
+}
+
+TEST_F(TransmissionCycleTest, AcknowledgedImageKeepsWhatWasSentNotWhatChangedSince) {
+  g_.MapImage[400] = 'A';
+  g_.TxCursor = 400;
+  cycle_.CyclicStep();
+  g_.MapImage[400] = 'B';  // a result arrives while the packet is on the wire
+  cycle_.SelectNextBlock(kAck);
+  EXPECT_EQ(cycle_.Acknowledged().Bytes()[400], 'A');
+  EXPECT_EQ(cycle_.Acknowledged().Revision(), 1U);
+}
+
+TEST(AcknowledgedImageTest, BytesBeyondTheImageAreDropped) {
+  AcknowledgedImage copy;
+  BlockPacket packet{};
+  for (size_t i = 5; i < 13; ++i) packet[i] = 0x5A;
+  packet[3] = 0x7F;  // 32765: the first four bytes land, the rest lie past 32768
+  packet[4] = 0xFD;
+  copy.Accept(packet);
+  packet[3] = 0xFF;  // an address no image holds
+  packet[4] = 0xF8;
+  copy.Accept(packet);
+  const MapImageBytes& bytes = copy.Bytes();
+  EXPECT_EQ(bytes[32764], 0);
+  for (size_t at = 32765; at < bytes.size(); ++at) EXPECT_EQ(bytes[at], 0x5A) << at;
+  EXPECT_EQ(copy.Revision(), 2U);
+}
+
 TEST_F(TransmissionCycleTest, WindowsGoFirstInTheirFixedOrder) {
   g_.PageWindow = {800, 808};
   g_.BodyWindow = {512, 520};

@@ -3,10 +3,7 @@
 // the station's thread, then the latency from a timing record written to the
 // timing line until the first packet of the changed rows leaves. Figures are
 // given beside the 57600-baud wire time of one packet and its reply.
-#include <fcntl.h>
-#include <poll.h>
 #include <time.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -120,43 +117,6 @@ class InstantTransmitter {
   Clock::time_point seenAt_{};
 };
 
-// The fastest this machine carries a packet and its reply over a pty pair with
-// the same wake-ups as the station (wait in poll, read the reply, write the next
-// packet) and nothing else in between. The station's rate is read against it.
-double PtyRoundTripsPerSecond(std::chrono::milliseconds span) {
-  PtyPair pty;
-  if (!pty.ok()) return 0;
-  const int slave = ::open(pty.slaveName().c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY);
-  if (slave < 0) return 0;
-  pty.CloseSlaveCopy();
-  std::atomic<bool> stop{false};
-  std::thread device([&] {
-    size_t have = 0;
-    while (!stop) {
-      have += pty.ReadNow(256).size();
-      for (; have >= 14; have -= 14) pty.Write("\x06");
-    }
-  });
-  const char packet[14] = {};
-  uint64_t trips = 0;
-  const auto start = Clock::now();
-  if (::write(slave, packet, sizeof packet) == sizeof packet) {
-    while (Clock::now() - start < span) {
-      pollfd ready{slave, POLLIN, 0};
-      if (::poll(&ready, 1, 100) <= 0) continue;
-      char reply[16];
-      if (::read(slave, reply, sizeof reply) <= 0) continue;
-      ++trips;
-      if (::write(slave, packet, sizeof packet) != sizeof packet) break;
-    }
-  }
-  const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-  stop = true;
-  device.join();
-  ::close(slave);
-  return static_cast<double>(trips) / seconds;
-}
-
 // Runs the event loop as exec() would, blocking between events; packets keep
 // it busy, and the station's own timer wakes it at least once a second.
 void RunFor(std::chrono::milliseconds span) {
@@ -207,10 +167,6 @@ int Main() {
   const double cpuPerPacket = cpu / static_cast<double>(packets);
   std::printf("throughput: %.0f packets/s (%.1fx the %.0f packets/s of 57600 baud)\n", perSecond,
               perSecond * kWireSecondsPerPacket, 1.0 / kWireSecondsPerPacket);
-  const double floor = PtyRoundTripsPerSecond(std::chrono::seconds(3));
-  std::printf("pty floor: %.0f round trips/s with no station between the wake-ups; "
-              "the station reaches %.0f%% of it\n",
-              floor, floor > 0 ? 100.0 * perSecond / floor : 0.0);
   std::printf("station CPU: %.2f us per packet (%.5f of the 2.6 ms wire time, %.0fx headroom)\n",
               cpuPerPacket * 1e6, cpuPerPacket / kWireSecondsPerPacket,
               kWireSecondsPerPacket / cpuPerPacket);

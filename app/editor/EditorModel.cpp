@@ -21,6 +21,12 @@ constexpr int kFirstPageLink = 3;  // links below 3 lead nowhere on page 1
 constexpr int16_t kResultPageLink = 1;
 constexpr std::string_view kProgramTitle = "TorvaneTX";
 
+constexpr std::string_view kMaxPagesNotSaved = "Unable to Save Maximum Page Size";
+constexpr std::string_view kPagesNotSaved = "Unable to Save Page Data!";
+constexpr std::string_view kVenueNotSaved = "Unable to Save VenueID!";
+constexpr std::string_view kPageDelayNotSaved = "Unable to Save Page Delay!";
+constexpr std::string_view kColoursNotSaved = "Error saving color settings!";
+
 bool Missing(const std::string& value) { return value == kNoKeyValue; }
 
 // A numeric text as a list position 0..last; nullopt otherwise.
@@ -93,16 +99,34 @@ void EditorModel::Load() {
   ShowPage(std::to_string(currentPage_));
 }
 
+void EditorModel::ReportIfNotOnDisk(std::string_view message) {
+  // A write inside a batch is only in memory; flushing tells whether it can
+  // reach the file at all (a full disk, a removed stick, a folder gone).
+  settings_.Flush();
+  if (!settings_.HasUnsavedChanges(Hive::kCurrentUser)) return;
+  prompter_.Show(
+      {std::string(message), std::string(kProgramTitle), PromptIcon::kNone, PromptButtons::kOk});
+}
+
 void EditorModel::Unload() {
   SettingsStore::Batch batch(settings_);
-  SavePageStore(settings_, g_.Pages);
+  // Each step is checked on its own; a failed one is reported and the next
+  // still runs, so whatever can be saved is.
+  SavePageCount(settings_, g_.Pages);
+  ReportIfNotOnDisk(kMaxPagesNotSaved);
+  SavePages(settings_, g_.Pages);
+  ReportIfNotOnDisk(kPagesNotSaved);
   settings_.WriteSetting(kMainKey, kVenueId, VenueItems()[static_cast<size_t>(venue_)], kRegSz);
+  ReportIfNotOnDisk(kVenueNotSaved);
   settings_.WriteSetting(kMainKey, kPageDelay, std::to_string(pageDelay_), kRegSz);
+  ReportIfNotOnDisk(kPageDelayNotSaved);
 }
 
 void EditorModel::SaveLayout() {
   SettingsStore::Batch batch(settings_);
   SavePages(settings_, g_.Pages);
+  // The operator asked for the save: a silent failure would pass for success.
+  ReportIfNotOnDisk(kPagesNotSaved);
   FillCategories();
   RestoreActiveCategory();
 }
@@ -482,6 +506,7 @@ void EditorModel::ChooseColour(int index, bool background) {
                          std::to_string(index), kRegSz);
   (background ? colours_.back : colours_.fore)[static_cast<size_t>(colourArea_)] = index;
   Notify(Change::kColours);
+  ReportIfNotOnDisk(kColoursNotSaved);
 }
 
 void EditorModel::ChooseForeColour(int index) { ChooseColour(index, false); }

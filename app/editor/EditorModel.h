@@ -66,9 +66,14 @@ class EditorModel : public PageEditorLink {
   // nothing yet, the page store being empty), venue and page hold, the page
   // store from the settings, then page 0 shown.
   void Load();
-  // Window unload: "MaxPages", the pages, "VenueID" and "PageDelay" stored.
+  // Window unload: "MaxPages", the pages, "VenueID" and "PageDelay" stored,
+  // each flushed to the settings file on its own. A step whose data did not
+  // reach the file is reported with its message ("Unable to Save Maximum Page
+  // Size", "Unable to Save Page Data!", "Unable to Save VenueID!", "Unable to
+  // Save Page Delay!"; OK only, the program's title) and the next step runs.
   void Unload();
-  // Save Layout: the pages stored, the categories refilled from page 2 and the
+  // Save Layout: the pages stored (reported as the unload reports them when
+  // they do not reach the file), the categories refilled from page 2 and the
   // active category restored (and so activated again).
   void SaveLayout();
 
@@ -178,7 +183,8 @@ class EditorModel : public PageEditorLink {
   void SelectColourArea(int area);
   int ColourAreaPosition() const { return colourArea_; }
   // A chooser's choice for the area being edited: stored under the page
-  // shown's key and painted. Indexes outside 0..15 change nothing.
+  // shown's key and painted; "Error saving color settings!" when the value does
+  // not reach the settings file. Indexes outside 0..15 change nothing.
   void ChooseForeColour(int index);
   void ChooseBackColour(int index);
 
@@ -204,6 +210,9 @@ class EditorModel : public PageEditorLink {
   bool RowShown(int row) const;
   void ChooseColour(int index, bool background);
   void AfterPageCountChange();
+  // Flushes the settings; when the current user's hive is still not on disk,
+  // shows message (OK only, the program's title).
+  void ReportIfNotOnDisk(std::string_view message);
 
   Globals& g_;
   SettingsStore& settings_;

@@ -17,6 +17,8 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QToolBar>
+#include <cstdio>
+#include <iterator>
 #include <stdexcept>
 
 #include "AboutDialog.h"
@@ -74,7 +76,8 @@ QString PageNumberText(const Station& station) {
 
 }  // namespace
 
-MainWindow::MainWindow(Station& station, Prompter& prompter, Desktop& desktop, QWidget* parent)
+MainWindow::MainWindow(Station& station, Prompter& prompter, Desktop& desktop, LoadGate gate,
+                       QWidget* parent)
     : QMainWindow(parent), station_(station), prompter_(prompter), desktop_(desktop) {
   setObjectName("frmMain");
   setWindowTitle("TorvaneTX");
@@ -84,11 +87,7 @@ MainWindow::MainWindow(Station& station, Prompter& prompter, Desktop& desktop, Q
   setCentralWidget(mdi_);
   background_ = mdi_->background().color();
   BuildBars();
-  try {
-    Load();
-  } catch (const std::exception&) {
-    prompter_.Show({kLoadErrorText, kLoadErrorTitle, PromptIcon::kCritical, PromptButtons::kOk});
-  }
+  Load(gate);
   connect(&station_, &Station::LampsChanged, this, &MainWindow::RepaintLamps);
   resize(1100, 760);
 }
@@ -220,11 +219,36 @@ void MainWindow::BuildBars() {
   status->addWidget(ctrlBuffer, 1);
 }
 
-void MainWindow::Load() {
-  Globals& g = station_.globals();
-  for (const std::string& entry : station_.TickerList()) cboNewsTicker_->addItem(ToQt(entry));
-  miDelayEverything_->setChecked(g.DelayEverything);
+void MainWindow::Load(const LoadGate& gate) {
+  const std::function<void()> steps[] = {
+      [this] {
+        for (const std::string& entry : station_.TickerList()) {
+          cboNewsTicker_->addItem(ToQt(entry));
+        }
+      },
+      [this] { miDelayEverything_->setChecked(station_.globals().DelayEverything); },
+      [this] { OpenEditor(); },
+      [this] { OpenReceiverPreview(); },
+      [this] { RestoreBackground(); },
+      [this] { editor_->SetAreaColour(background_); },
+  };
+  static_assert(std::size(steps) == std::size(kLoadSteps));
+  size_t step = 0;
+  try {
+    for (; step < std::size(steps); ++step) {
+      if (gate) gate(kLoadSteps[step]);
+      steps[step]();
+    }
+  } catch (const std::exception& e) {
+    failedLoadStep_ = kLoadSteps[step];
+    std::fprintf(stderr, "TorvaneTX: the main window's load stopped at the %s: %s\n",
+                 kLoadSteps[step], e.what());
+    prompter_.Show({kLoadErrorText, kLoadErrorTitle, PromptIcon::kCritical, PromptButtons::kOk});
+  }
+  RepaintLamps();
+}
 
+void MainWindow::OpenEditor() {
   editor_ = new PageEditorWindow(station_.editor(), desktop_);
   editor_->SetTimingSender([this](const std::string& text) { station_.SendToTimingSystem(text); });
   editorWindow_ = mdi_->addSubWindow(editor_);
@@ -240,25 +264,30 @@ void MainWindow::Load() {
     }
   });
   PaintTickerChooser();
+}
 
+void MainWindow::OpenReceiverPreview() {
   receiver_ = new ReceiverPreview(station_.cycle().Acknowledged(), this);
   auto* dock = new QDockWidget("Receiver", this);
   dock->setObjectName("dockReceiver");
   dock->setWidget(receiver_);
   addDockWidget(Qt::RightDockWidgetArea, dock);
+}
 
+// Restores the stored background colour; a missing or unreadable one is
+// replaced by the colour the window has.
+void MainWindow::RestoreBackground() {
   SettingsStore& settings = station_.settings();
   const std::string stored = settings.ReadSetting(kScreenSettingsKey, kBackColor);
   bool numeric = false;
   const int value = ToQt(stored).toInt(&numeric);
   if (numeric) {
-    SetBackground(FromWindowsColour(value));
+    background_ = FromWindowsColour(value);
   } else {
     settings.WriteSetting(kScreenSettingsKey, kBackColor,
                           std::to_string(ToWindowsColour(background_)), kRegSz);
-    SetBackground(background_);
   }
-  RepaintLamps();
+  mdi_->setBackground(background_);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -328,8 +357,11 @@ void MainWindow::ShowDialog(const char* name) {
     const auto kind = tool == "miTimingSystem" ? PortSettingsDialog::Kind::kTimingSystem
                                                : PortSettingsDialog::Kind::kTransmitter;
     PortSettingsDialog dialog(station_, prompter_, kind, this);
+    // Apply shows or hides "Get Classes" at once, while the dialog is open.
+    connect(&dialog, &PortSettingsDialog::Applied, this, [this] {
+      if (editor_ != nullptr) editor_->UpdateGetClassesVisible();
+    });
     dialog.exec();
-    editor_->UpdateGetClassesVisible();
   } else if (tool == "miChangeChannel") {
     ChangeChannelDialog dialog(this);
     dialog.exec();
@@ -342,7 +374,7 @@ void MainWindow::ShowDialog(const char* name) {
 void MainWindow::SetBackground(const QColor& colour) {
   background_ = colour;
   mdi_->setBackground(colour);
-  editor_->SetAreaColour(colour);
+  if (editor_ != nullptr) editor_->SetAreaColour(colour);
 }
 
 void MainWindow::CloseActiveChild() {

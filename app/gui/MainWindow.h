@@ -8,7 +8,9 @@
 #include <QColor>
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <string>
+#include <string_view>
 
 class QAction;
 class QComboBox;
@@ -32,15 +34,33 @@ class MainWindow : public QMainWindow {
   static constexpr const char* kLoadErrorText = "Error detected in the main form load event!";
   static constexpr const char* kLoadErrorTitle = "Error - frmMain";
 
-  // station must be started and outlive the window; prompter and desktop too.
-  MainWindow(Station& station, Prompter& prompter, Desktop& desktop, QWidget* parent = nullptr);
+  // The window's steps of the load handler, in the order they run.
+  static constexpr const char* kLoadSteps[] = {"ticker list",       "delay everything",
+                                               "page editor",       "receiver preview",
+                                               "background colour", "area colour"};
+
+  // Runs before each load step with its name; an exception it throws is taken
+  // as that step's own. The program passes one that throws when the station's
+  // part of the load failed, so the window's steps are skipped; tests pass one
+  // to fail a chosen step.
+  using LoadGate = std::function<void(std::string_view step)>;
+
+  // station must have been started (its load may have failed) and outlive the
+  // window; prompter and desktop too. The load handler runs here: an error in
+  // any step shows kLoadErrorText (critical icon, kLoadErrorTitle) and skips
+  // the remaining steps; the window can still be shown and used.
+  MainWindow(Station& station, Prompter& prompter, Desktop& desktop, LoadGate gate = {},
+             QWidget* parent = nullptr);
   ~MainWindow() override;
 
   // The tool-click event of the bars.
   void OnToolClick(const QString& name);
 
+  // Null when the load failed before opening them.
   PageEditorWindow* editor() const { return editor_; }
   ReceiverPreview* receiver() const { return receiver_; }
+  // The load step that raised; empty when the load ran through.
+  const std::string& FailedLoadStep() const { return failedLoadStep_; }
   QColor BackgroundColour() const { return background_; }
   // Where the memory dump goes first; the program's folder unless set.
   void SetProgramFolder(const QString& folder) { programFolder_ = folder; }
@@ -53,7 +73,10 @@ class MainWindow : public QMainWindow {
  private:
   void BuildBars();
   QAction* Tool(const char* name, const QString& caption, const QString& tip = {});
-  void Load();
+  void Load(const LoadGate& gate);
+  void OpenEditor();
+  void OpenReceiverPreview();
+  void RestoreBackground();
   void RepaintLamps();
   void PaintTickerChooser();
   void SetBackground(const QColor& colour);
@@ -82,6 +105,7 @@ class MainWindow : public QMainWindow {
   QColor background_;
   QString programFolder_;
   QString lastDumpPath_;
+  std::string failedLoadStep_;
   bool closed_ = false;
 };
 

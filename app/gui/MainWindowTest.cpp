@@ -15,9 +15,12 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <functional>
+#include <stdexcept>
+#include <string_view>
 
 #include "AboutDialog.h"
 #include "GuiTestSupport.h"
@@ -336,6 +339,147 @@ TEST_F(MainWindowTest, ExitSavesInOrderAndKeepsTheBackground) {
   EXPECT_EQ(settings_.ReadSetting(kTransmitterKey, "0"), "0");
   EXPECT_NE(settings_.ReadSetting(kMainKey, kDelayEverything), kNoKeyValue);
   EXPECT_EQ(settings_.ReadSetting(kPageSettingsKey, kMaxPages), "10");
+}
+
+// ---- The load handler's error
+
+struct LoadFailureCase {
+  const char* step;  // the step that raises
+  int index;         // its place in the load order
+};
+
+class MainWindowLoadFailureTest : public ::testing::TestWithParam<LoadFailureCase> {
+ protected:
+  void SetUp() override {
+    settings_.WriteSetting(kPageSettingsKey, kMaxPages, "10", kRegSz);
+    station_ = std::make_unique<Station>(settings_, prompter_, StationOptions{int16_t{0}, ""});
+    ASSERT_TRUE(station_->Start());
+    station_->AddTickerEntry("GATES OPEN AT NOON");
+    station_->globals().DelayEverything = true;
+    shownBefore_ = prompter_.Shown().size();
+    window_ =
+        std::make_unique<MainWindow>(*station_, prompter_, desktop_, [this](std::string_view step) {
+          steps_.emplace_back(step);
+          if (step == GetParam().step) throw std::runtime_error("the disk went away");
+        });
+  }
+  void TearDown() override {
+    window_.reset();
+    station_.reset();
+  }
+
+  SettingsStore settings_;
+  ScriptedPrompter prompter_;
+  ScriptedDesktop desktop_;
+  std::unique_ptr<Station> station_;
+  std::unique_ptr<MainWindow> window_;
+  std::vector<std::string> steps_;
+  size_t shownBefore_ = 0;
+};
+
+TEST_P(MainWindowLoadFailureTest, ShowsTheErrorSkipsTheRestAndTheWindowStillWorks) {
+  const int failed = GetParam().index;
+  ASSERT_EQ(prompter_.Shown().size(), shownBefore_ + 1);
+  const Prompt& prompt = prompter_.Shown().back();
+  EXPECT_EQ(prompt.text, "Error detected in the main form load event!");
+  EXPECT_EQ(prompt.title, "Error - frmMain");
+  EXPECT_EQ(prompt.icon, PromptIcon::kCritical);
+  EXPECT_EQ(prompt.buttons, PromptButtons::kOk);
+  EXPECT_EQ(window_->FailedLoadStep(), GetParam().step);
+  ASSERT_EQ(steps_.size(), static_cast<size_t>(failed + 1)) << "steps after the failing one ran";
+
+  // What each step leaves behind, present exactly for the steps before it.
+  auto* chooser = window_->findChild<QComboBox*>("cboNewsTicker");
+  EXPECT_EQ(chooser->count() == 1, failed > 0);
+  EXPECT_EQ(window_->findChild<QAction*>("miDelayEverything")->isChecked(), failed > 1);
+  EXPECT_EQ(window_->editor() != nullptr, failed > 2);
+  EXPECT_EQ(window_->receiver() != nullptr, failed > 3);
+  EXPECT_EQ(settings_.ReadSetting(kScreenSettingsKey, kBackColor) != kNoKeyValue, failed > 4);
+
+  window_->show();
+  EXPECT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  // The commands that reach into the skipped parts still work.
+  window_->OnToolClick("miDarkRed");
+  EXPECT_EQ(window_->BackgroundColour(), QColor(128, 0, 0));
+  QTimer::singleShot(0, [] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->objectName(), "frmTimingSystem");
+    dialog->findChild<QPushButton*>("cmdOK")->click();
+  });
+  window_->OnToolClick("miTimingSystem");
+  station_->OnTimerTick();
+  window_->OnToolClick("miExit");
+  EXPECT_FALSE(window_->isVisible());
+  EXPECT_EQ(settings_.ReadSetting(kScreenSettingsKey, kBackColor), std::to_string(128));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, MainWindowLoadFailureTest,
+    ::testing::Values(LoadFailureCase{"ticker list", 0}, LoadFailureCase{"delay everything", 1},
+                      LoadFailureCase{"page editor", 2}, LoadFailureCase{"receiver preview", 3},
+                      LoadFailureCase{"background colour", 4}, LoadFailureCase{"area colour", 5}),
+    [](const auto& info) {
+      std::string name = info.param.step;
+      std::erase(name, ' ');
+      return name;
+    });
+
+TEST(MainWindowLoadTest, TheStepsRunInTheirOrderAndNothingIsShownWhenAllSucceed) {
+  SettingsStore settings;
+  ScriptedPrompter prompter;
+  ScriptedDesktop desktop;
+  Station station(settings, prompter, {int16_t{0}, ""});
+  ASSERT_TRUE(station.Start());
+  const size_t shown = prompter.Shown().size();
+  std::vector<std::string> steps;
+  MainWindow window(station, prompter, desktop,
+                    [&](std::string_view step) { steps.emplace_back(step); });
+  EXPECT_EQ(steps,
+            (std::vector<std::string>{"ticker list", "delay everything", "page editor",
+                                      "receiver preview", "background colour", "area colour"}));
+  EXPECT_EQ(prompter.Shown().size(), shown);
+  EXPECT_TRUE(window.FailedLoadStep().empty());
+  // The title area took the background colour (the last step).
+  auto* title = window.editor()->findChild<QWidget*>("picTitle");
+  ASSERT_NE(title, nullptr);
+  EXPECT_EQ(title->palette().color(QPalette::Window), window.BackgroundColour());
+}
+
+// ---- Saving at exit into a settings folder that cannot be written
+
+TEST(MainWindowExitTest, ExitTellsWhichEditorDataDidNotReachTheDisk) {
+  for (const bool writable : {true, false}) {
+    SCOPED_TRACE(writable ? "writable" : "unwritable");
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QFile plain(dir.filePath("plain-file"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    // A folder below a regular file cannot be created, not even by root.
+    const QString folder = dir.filePath(writable ? "config/TorvaneTX" : "plain-file/TorvaneTX");
+    SettingsStore settings(HiveFiles::InFolder(folder.toStdString()));
+    ScriptedPrompter prompter;
+    ScriptedDesktop desktop;
+    Station station(settings, prompter, {int16_t{0}, ""});
+    ASSERT_TRUE(station.Start());
+    MainWindow window(station, prompter, desktop);
+    window.show();
+    station.editor().SelectVenue(7);
+    const size_t before = prompter.Shown().size();
+    window.OnToolClick("miExit");
+    EXPECT_FALSE(window.isVisible());
+    std::vector<std::string> after;
+    for (size_t i = before; i < prompter.Shown().size(); ++i) {
+      after.push_back(prompter.Shown()[i].text);
+      EXPECT_EQ(prompter.Shown()[i].title, "TorvaneTX");
+    }
+    const std::vector<std::string> unsaved = {
+        "Unable to Save Maximum Page Size", "Unable to Save Page Data!", "Unable to Save VenueID!",
+        "Unable to Save Page Delay!"};
+    EXPECT_EQ(after, writable ? std::vector<std::string>{} : unsaved);
+    EXPECT_EQ(QFile::exists(folder + "/HKEY_CURRENT_USER.reg"), writable);
+  }
 }
 
 }  // namespace

@@ -209,6 +209,7 @@ void PortSettingsDialog::Apply() {
   TakeFields();
   ApplySettings();
   cmdApply_->setEnabled(false);
+  Q_EMIT Applied();
 }
 
 }  // namespace torvane

@@ -25,6 +25,11 @@ class PortSettingsDialog : public QDialog {
 
   PortSettingsDialog(Station& station, Prompter& prompter, Kind kind, QWidget* parent = nullptr);
 
+ Q_SIGNALS:
+  // Apply or OK changed the running link (the timing link may now be on TCP,
+  // which shows "Get Classes").
+  void Applied();
+
  private:
   LinkSettings& Link();
   void Load();

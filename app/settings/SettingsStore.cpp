@@ -35,6 +35,7 @@ struct SettingsStore::Impl {
   int batchDepth = 0;
 
   HiveState& Of(Hive hive) { return hives[hive == Hive::kClassesRoot ? 1 : 0]; }
+  const HiveState& Of(Hive hive) const { return hives[hive == Hive::kClassesRoot ? 1 : 0]; }
 
   void Open(Hive hive, const std::string& path, const char* hiveName, bool readOnly) {
     if (path.empty()) return;
@@ -118,10 +119,12 @@ void SettingsStore::Flush() {
 }
 
 bool SettingsStore::HasUnsavedChanges() const {
-  for (const auto& state : impl_->hives) {
-    if (state.dirty && state.file != nullptr) return true;
-  }
-  return false;
+  return HasUnsavedChanges(Hive::kCurrentUser) || HasUnsavedChanges(Hive::kClassesRoot);
+}
+
+bool SettingsStore::HasUnsavedChanges(Hive hive) const {
+  const Impl::HiveState& state = impl_->Of(hive);
+  return state.dirty && state.file != nullptr;
 }
 
 SettingsStore::Batch::Batch(SettingsStore& store) : store_(store) { ++store_.impl_->batchDepth; }

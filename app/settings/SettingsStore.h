@@ -83,7 +83,10 @@ class SettingsStore {
 
   // True while a change of a hive with a file is not on disk yet: inside a Batch,
   // or because the last save failed. Never for memory-only or read-only hives.
+  // Callers that must tell the operator whether a write reached the disk call
+  // Flush() first, then ask about the hive they wrote.
   bool HasUnsavedChanges() const;
+  bool HasUnsavedChanges(Hive hive) const;
 
   // While at least one Batch is alive, changes are only marked; the outermost
   // Batch flushes when it ends. Outside any Batch every change is saved at once.

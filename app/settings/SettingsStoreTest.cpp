@@ -512,6 +512,34 @@ TEST_F(SettingsFileTest, UnwritableFolderKeepsTheStoreRunningFromMemory) {
   EXPECT_TRUE(store.HasUnsavedChanges());
 }
 
+TEST_F(SettingsFileTest, UnsavedChangesAreToldPerHive) {
+  WriteFileText(folder_.File("plain-file"), "x");
+  const std::string unwritable = folder_.File("plain-file") + "/TorvaneTX";
+  struct Case {
+    const char* name;
+    Hive broken;  // the hive whose file cannot be written
+  };
+  for (const Case& c :
+       {Case{"CurrentUser", Hive::kCurrentUser}, Case{"ClassesRoot", Hive::kClassesRoot}}) {
+    SCOPED_TRACE(c.name);
+    const Hive working = c.broken == Hive::kCurrentUser ? Hive::kClassesRoot : Hive::kCurrentUser;
+    const HiveFiles good = HiveFiles::InFolder(folder_.Path() + "/" + c.name);
+    const HiveFiles bad = HiveFiles::InFolder(unwritable);
+    HiveFiles files;
+    files.currentUser = c.broken == Hive::kCurrentUser ? bad.currentUser : good.currentUser;
+    files.classesRoot = c.broken == Hive::kClassesRoot ? bad.classesRoot : good.classesRoot;
+    SettingsStore store(files);
+    store.WriteSetting(kMainKey, kPageDelay, "5", kRegSz, working);
+    EXPECT_FALSE(store.HasUnsavedChanges(working));
+    EXPECT_FALSE(store.HasUnsavedChanges());
+    store.WriteSetting(kMainKey, kPageDelay, "5", kRegSz, c.broken);
+    store.Flush();
+    EXPECT_TRUE(store.HasUnsavedChanges(c.broken));
+    EXPECT_FALSE(store.HasUnsavedChanges(working));
+    EXPECT_TRUE(store.HasUnsavedChanges());
+  }
+}
+
 TEST_F(SettingsFileTest, MissingFolderIsCreatedOnTheFirstSave) {
   const HiveFiles files = HiveFiles::InFolder(folder_.File("config") + "/TorvaneTX");
   {

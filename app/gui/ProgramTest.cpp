@@ -1,0 +1,103 @@
+// The built torvanetx executable, run as a process offscreen with a settings
+// folder of the test's own: its command line, an unattended start and exit,
+// and a start without its conversion library.
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+namespace torvane {
+namespace {
+
+struct ProcessRun {
+  int exitCode = -1;
+  bool crashed = true;
+  QString out;
+  QString err;
+};
+
+ProcessRun RunProgram(const QString& program, const QStringList& arguments,
+                      const QString& configHome) {
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("XDG_CONFIG_HOME", configHome);
+  env.remove("LD_LIBRARY_PATH");  // the program finds its libraries beside itself only
+  env.remove("TORVANETX_SCREENSHOT");
+  process.setProcessEnvironment(env);
+  process.start(program, arguments);
+  ProcessRun run;
+  if (!process.waitForFinished(60000)) {
+    process.kill();
+    process.waitForFinished();
+    return run;
+  }
+  run.exitCode = process.exitCode();
+  run.crashed = process.exitStatus() != QProcess::NormalExit;
+  run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+  run.err = QString::fromLocal8Bit(process.readAllStandardError());
+  return run;
+}
+
+QString SettingsText(const QTemporaryDir& config) {
+  QFile file(config.filePath("TorvaneTX/HKEY_CURRENT_USER.reg"));
+  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+const QRegularExpression kReady("^ready after [0-9]+\\.[0-9] ms\n$");
+
+TEST(ProgramTest, HelpNamesExitWhenReadyWithoutNeedingADisplay) {
+  QTemporaryDir config;
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove("QT_QPA_PLATFORM");
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  process.setProcessEnvironment(env);
+  process.start(TORVANE_TORVANETX, {"--help"});
+  ASSERT_TRUE(process.waitForFinished(30000));
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process.exitCode(), 0);
+  const QString help = QString::fromLocal8Bit(process.readAllStandardOutput());
+  EXPECT_TRUE(help.contains("--exit-when-ready")) << help.toStdString();
+  EXPECT_TRUE(help.contains("ready after")) << help.toStdString();
+}
+
+TEST(ProgramTest, ExitWhenReadyShowsTheWindowThenExitsAsTheOperatorWould) {
+  QTemporaryDir config;
+  ASSERT_TRUE(config.isValid());
+  const ProcessRun run = RunProgram(TORVANE_TORVANETX, {"--exit-when-ready"}, config.path());
+  ASSERT_FALSE(run.crashed) << run.err.toStdString();
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(kReady.match(run.out).hasMatch()) << run.out.toStdString();
+  // A first start: the transmitter message, answered unattended.
+  EXPECT_TRUE(run.err.contains("Torvane TX - Communications: Please go to Settings->Transmitter"))
+      << run.err.toStdString();
+  EXPECT_FALSE(run.err.contains("Error - frmMain")) << run.err.toStdString();
+  // The exit saved as a normal one does: links, page count, background colour.
+  const QString saved = SettingsText(config);
+  EXPECT_TRUE(saved.contains("[HKEY_CURRENT_USER\\SOFTWARE\\TorvaneTX\\TimingSystem]"));
+  EXPECT_TRUE(saved.contains("\"MaxPages\"=\"2\"")) << saved.toStdString();
+  EXPECT_TRUE(saved.contains("\"BackColor\"=")) << saved.toStdString();
+}
+
+TEST(ProgramTest, WithoutItsConversionLibraryTheLoadErrorIsShownAndTheWindowComesUp) {
+  QTemporaryDir config;
+  QTemporaryDir folder;  // the program alone, without libTorvaneConvert.so beside it
+  ASSERT_TRUE(config.isValid() && folder.isValid());
+  const QString copy = folder.filePath("torvanetx");
+  ASSERT_TRUE(QFile::copy(TORVANE_TORVANETX, copy));
+  ASSERT_FALSE(QFile::exists(folder.filePath("libTorvaneConvert.so")));
+  const ProcessRun run = RunProgram(copy, {"--exit-when-ready"}, config.path());
+  ASSERT_FALSE(run.crashed) << run.err.toStdString();
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err.count("Error - frmMain: Error detected in the main form load event!"), 1)
+      << run.err.toStdString();
+  EXPECT_TRUE(run.err.contains("libTorvaneConvert.so")) << run.err.toStdString();
+  EXPECT_TRUE(kReady.match(run.out).hasMatch()) << run.out.toStdString();
+}
+
+}  // namespace
+}  // namespace torvane

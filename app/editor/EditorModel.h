@@ -66,6 +66,9 @@ class EditorModel : public PageEditorLink {
   // nothing yet, the page store being empty), venue and page hold, the page
   // store from the settings, then page 0 shown.
   void Load();
+  // True once Load has read the whole page store; until then an unload would
+  // write a store that does not hold the operator's pages.
+  bool PagesLoaded() const { return pagesLoaded_; }
   // Window unload: "MaxPages", the pages, "VenueID" and "PageDelay" stored,
   // each flushed to the settings file on its own. A step whose data did not
   // reach the file is reported with its message ("Unable to Save Maximum Page

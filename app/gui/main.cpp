@@ -53,6 +53,33 @@ void SetNames() {
                                               .arg(TORVANE_VERSION_PATCH));
 }
 
+// An error raised out of a window command (an image rebuild without the
+// conversion library, for one) must not end the program from inside the event
+// loop: the operator is told once per distinct error and the program goes on.
+class GuardedApplication : public QApplication {
+ public:
+  using QApplication::QApplication;
+  void SetPrompter(torvane::Prompter* prompter) { prompter_ = prompter; }
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "TorvaneTX: %s\n", e.what());
+      if (prompter_ != nullptr && lastError_ != e.what()) {
+        lastError_ = e.what();
+        prompter_->Show({std::string("Error: ") + e.what(), "TorvaneTX",
+                         torvane::PromptIcon::kCritical, torvane::PromptButtons::kOk});
+      }
+      return false;
+    }
+  }
+
+ private:
+  torvane::Prompter* prompter_ = nullptr;
+  std::string lastError_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,7 +95,7 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  QApplication app(argc, argv);
+  GuardedApplication app(argc, argv);
   QCommandLineParser parser;
   Describe(parser);
   parser.process(app);
@@ -80,23 +107,22 @@ int main(int argc, char** argv) {
   Prompter& prompter = exitWhenReady ? static_cast<Prompter&>(unattended) : boxes;
   QtDesktop desktop;
   Station station(settings, prompter, {std::nullopt, SettingsFolder() + "/TorvaneTX.lock"});
-  std::string stationLoadError;
-  try {
-    if (!station.Start()) return 0;
-  } catch (const std::exception& e) {
-    // The station's part of the load raised (the conversion library cannot be
-    // loaded, for one): the window reports it as a load error and skips its
-    // own steps rather than the program ending here.
-    stationLoadError = e.what();
-  }
+  if (!station.Start()) return 0;
+  // The station's part of the load (the image built, the timer started) runs
+  // after the editor opens and before the colours are restored: when it raised
+  // (the conversion library cannot be loaded, for one), the window reports it as
+  // a load error from there on instead of the program ending.
   MainWindow::LoadGate gate;
-  if (!stationLoadError.empty()) {
-    gate = [&stationLoadError](std::string_view) {
-      throw std::runtime_error("the station's start-up raised: " + stationLoadError);
+  if (!station.LoadError().empty()) {
+    gate = [&station](std::string_view step) {
+      if (step == std::string_view("background colour")) {
+        throw std::runtime_error("the image could not be built: " + station.LoadError());
+      }
     };
   }
   MainWindow window(station, prompter, desktop, gate);
   boxes.SetParent(&window);
+  app.SetPrompter(&prompter);
   window.show();
 
   // Shown and exposed, and the event loop has delivered what showing posted.

@@ -98,7 +98,11 @@ bool Station::Start() {
   OpenTiming();
 
   cycle_.ResetReplyState();
-  core_.StartUp({day, std::nullopt, g.TimingTcpActive});
+  try {
+    core_.StartUp({day, std::nullopt, g.TimingTcpActive});
+  } catch (const std::exception& e) {
+    loadError_ = e.what();
+  }
   timer_.start();
   startedMs_ = QDateTime::currentMSecsSinceEpoch();
   started_ = true;
@@ -249,7 +253,9 @@ void Station::Shutdown() {
     } catch (const NetworkLinkError&) {
     }
   }
-  editor().Unload();
+  // A start-up that failed before the pages were read must not save an empty
+  // store over the operator's.
+  if (editor().PagesLoaded()) editor().Unload();
   SaveLinkSettings(settings_, kTransmitterKey, g.TransmitterLink);
   SaveLinkSettings(settings_, kTimingSystemKey, g.TimingLink);
   SaveTickerList(settings_, tickerList_);
@@ -257,14 +263,28 @@ void Station::Shutdown() {
   lock_.reset();
 }
 
+void Station::Guarded(const std::function<void()>& work) {
+  try {
+    work();
+  } catch (const std::exception& e) {
+    ++faults_;
+    if (lastFault_ == e.what()) return;
+    lastFault_ = e.what();
+    prompter_.Show({std::string("Error: ") + e.what(), "TorvaneTX", PromptIcon::kCritical,
+                    PromptButtons::kOk});
+  }
+}
+
 void Station::OnTimerTick() {
   SettingsStore::Batch batch(settings_);
-  ReceiveFramer& framer = core_.framer();
-  if (framer.TimingDataSeen()) {
-    cycle_.NoteTimingData();
-    framer.ClearTimingDataSeen();
-  }
-  lamps_ = cycle_.Tick();
+  Guarded([this] {
+    ReceiveFramer& framer = core_.framer();
+    if (framer.TimingDataSeen()) {
+      cycle_.NoteTimingData();
+      framer.ClearTimingDataSeen();
+    }
+    lamps_ = cycle_.Tick();
+  });
   if (cycle_.Counters().fullPasses != passesSeen_) {
     passesSeen_ = cycle_.Counters().fullPasses;
     lastFullPassMs_ = QDateTime::currentMSecsSinceEpoch();
@@ -277,27 +297,29 @@ void Station::OnTimingComm() {
   const int16_t port = globals().TimingLink.ComPort;
   const std::string text = timingSerial_.Input();
   if (!IsSerialPort(port) || text.empty()) return;
-  core_.Receive(text, Framing::kTagged);
+  Guarded([&] { core_.Receive(text, Framing::kTagged); });
 }
 
 void Station::OnTimingNetworkData(const std::string& text) {
   SettingsStore::Batch batch(settings_);
   const Globals& g = globals();
   if (g.TimingLink.ComPort != LinkSettings::kTcpIp) return;
-  core_.Receive(text, FramingFor(true, g.TimingTcpActive));
+  Guarded([&] { core_.Receive(text, FramingFor(true, g.TimingTcpActive)); });
 }
 
 void Station::OnTransmitterComm() {
   const std::string bytes = transmitterSerial_.Input();
   if (bytes.empty()) return;
   SettingsStore::Batch batch(settings_);
-  cycle_.SelectNextBlock(static_cast<uint8_t>(bytes[0]));
+  Guarded([&] { cycle_.SelectNextBlock(static_cast<uint8_t>(bytes[0])); });
 }
 
 void Station::OnTransmitterNetworkData(const std::string& bytes) {
   // A network read may carry several replies; each answers one packet.
   SettingsStore::Batch batch(settings_);
-  for (char b : bytes) cycle_.SelectNextBlock(static_cast<uint8_t>(b));
+  Guarded([&] {
+    for (char b : bytes) cycle_.SelectNextBlock(static_cast<uint8_t>(b));
+  });
 }
 
 void Station::OnNetworkError(int32_t code, const std::string& description) {
@@ -331,7 +353,9 @@ std::string Station::StatusLine() const {
                 static_cast<unsigned long long>(c.recoveries),
                 static_cast<unsigned long long>(c.fullPasses), lastPass.c_str(),
                 lamps_.bufferPosition);
-  return line;
+  std::string text = line;
+  if (faults_ > 0) text += " | errors " + std::to_string(faults_) + ", last: " + lastFault_;
+  return text;
 }
 
 }  // namespace torvane

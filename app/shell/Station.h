@@ -9,6 +9,7 @@
 #include <QLockFile>
 #include <QObject>
 #include <QTimer>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -42,8 +43,14 @@ class Station : public QObject {
   ~Station() override;
 
   // The start-up steps that need no window. False, with nothing read or opened,
-  // when another instance is running.
+  // when another instance is running. A step that raises (the conversion
+  // library cannot be loaded, for one) ends the steps there but not the start:
+  // LoadError() tells what it was, for the caller to show, and the timer runs.
   bool Start();
+  // What stopped the start-up steps; empty when they all ran.
+  const std::string& LoadError() const { return loadError_; }
+  // Errors raised out of event work since the start (each distinct one shown once).
+  uint64_t Faults() const { return faults_; }
   // Timer stopped, transmitter line closed, editor unloaded, links, ticker list
   // and "Delay Everything" saved. Runs once; the destructor calls it.
   void Shutdown();
@@ -111,6 +118,11 @@ class Station : public QObject {
   bool ConnectTimingSystem();
   NetworkLink* EnsureNetworkLink(std::unique_ptr<NetworkLink>& link, std::string* error);
 
+  // Runs one event's work. An error raised out of it must not end the program
+  // from inside the event loop: the operator is told once per distinct error,
+  // it is counted in the status line, and the next event runs as usual.
+  void Guarded(const std::function<void()>& work);
+
   void OnTimingComm();
   void OnTransmitterComm();
   void OnTimingNetworkData(const std::string& text);
@@ -135,6 +147,9 @@ class Station : public QObject {
   std::unique_ptr<NetworkLink> transmitterNet_;
   QTimer timer_;
 
+  std::string loadError_;
+  uint64_t faults_ = 0;
+  std::string lastFault_;
   CycleLamps lamps_;
   std::vector<std::string> tickerList_;
   bool started_ = false;

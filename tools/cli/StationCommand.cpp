@@ -135,6 +135,10 @@ int RunStation(const Arguments& args) {
   Station station(settings, prompter, {std::nullopt, SettingsFolder() + "/TorvaneTX.lock"});
   if (!station.Start()) return 1;
   running = &station;
+  if (!station.LoadError().empty()) {
+    std::fprintf(stderr, "torvanetx-cli station: start-up stopped: %s\n",
+                 station.LoadError().c_str());
+  }
   std::fprintf(stderr,
                "torvanetx-cli station: running (settings %s); Ctrl-C stops, SIGUSR1 shows status\n",
                files.currentUser.c_str());

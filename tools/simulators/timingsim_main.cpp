@@ -22,6 +22,7 @@
 #include "RaceDayGenerator.h"
 #include "RequestScanner.h"
 #include "SimLines.h"
+#include "SimulatorMain.h"
 #include "SimulatorOptions.h"
 
 namespace torvane::sim {
@@ -265,23 +266,5 @@ class TimingSim {
 
 int main(int argc, char** argv) {
   using namespace torvane::sim;
-  std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  TimingSimOptions options;
-  std::string error;
-  if (!ParseTimingSimArgs(args, options, error)) {
-    std::fprintf(stderr, "torvanetx-timingsim: %s\n%s", error.c_str(), kTimingSimUsage);
-    return 2;
-  }
-  if (options.help) {
-    std::printf("%s", kTimingSimUsage);
-    return 0;
-  }
-  QCoreApplication app(argc, argv);
-  TimingSim sim(options);
-  if (!sim.Start(error)) {
-    std::fprintf(stderr, "torvanetx-timingsim: %s\n", error.c_str());
-    return 1;
-  }
-  return QCoreApplication::exec();
+  return RunSimulator<TimingSim, TimingSimOptions>(argc, argv, "torvanetx-timingsim", kTimingSimUsage, ParseTimingSimArgs);
 }

@@ -17,6 +17,7 @@
 #include "ImageDecoder.h"
 #include "MemoryDump.h"
 #include "SimLines.h"
+#include "SimulatorMain.h"
 #include "SimulatorOptions.h"
 #include "TransmitterModel.h"
 
@@ -206,23 +207,5 @@ class TxSim {
 
 int main(int argc, char** argv) {
   using namespace torvane::sim;
-  std::setvbuf(stdout, nullptr, _IOLBF, 0);
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  TxSimOptions options;
-  std::string error;
-  if (!ParseTxSimArgs(args, options, error)) {
-    std::fprintf(stderr, "torvanetx-txsim: %s\n%s", error.c_str(), kTxSimUsage);
-    return 2;
-  }
-  if (options.help) {
-    std::printf("%s", kTxSimUsage);
-    return 0;
-  }
-  QCoreApplication app(argc, argv);
-  TxSim sim(options);
-  if (!sim.Start(error)) {
-    std::fprintf(stderr, "torvanetx-txsim: %s\n", error.c_str());
-    return 1;
-  }
-  return QCoreApplication::exec();
+  return RunSimulator<TxSim, TxSimOptions>(argc, argv, "torvanetx-txsim", kTxSimUsage, ParseTxSimArgs);
 }

@@ -6,10 +6,12 @@
 #include <QWindow>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
 #include "Desktop.h"
+#include "ErrorReporter.h"
 #include "MainWindow.h"
 #include "ProgramFolder.h"
 #include "QMessageBoxPrompter.h"
@@ -55,29 +57,26 @@ void SetNames() {
 
 // An error raised out of a window command (an image rebuild without the
 // conversion library, for one) must not end the program from inside the event
-// loop: the operator is told once per distinct error and the program goes on.
+// loop: it goes to an error reporter and the program goes on.
 class GuardedApplication : public QApplication {
  public:
   using QApplication::QApplication;
-  void SetPrompter(torvane::Prompter* prompter) { prompter_ = prompter; }
+  void SetPrompter(torvane::Prompter& prompter) {
+    errors_ = std::make_unique<torvane::ErrorReporter>(prompter);
+  }
 
   bool notify(QObject* receiver, QEvent* event) override {
     try {
       return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
       std::fprintf(stderr, "TorvaneTX: %s\n", e.what());
-      if (prompter_ != nullptr && lastError_ != e.what()) {
-        lastError_ = e.what();
-        prompter_->Show({std::string("Error: ") + e.what(), "TorvaneTX",
-                         torvane::PromptIcon::kCritical, torvane::PromptButtons::kOk});
-      }
+      if (errors_ != nullptr) errors_->Report(e.what());
       return false;
     }
   }
 
  private:
-  torvane::Prompter* prompter_ = nullptr;
-  std::string lastError_;
+  std::unique_ptr<torvane::ErrorReporter> errors_;
 };
 
 }  // namespace
@@ -122,7 +121,7 @@ int main(int argc, char** argv) {
   }
   MainWindow window(station, prompter, desktop, gate);
   boxes.SetParent(&window);
-  app.SetPrompter(&prompter);
+  app.SetPrompter(prompter);
   window.show();
 
   // Shown and exposed, and the event loop has delivered what showing posted.

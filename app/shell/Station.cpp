@@ -56,7 +56,8 @@ Station::Station(SettingsStore& settings, Prompter& prompter, StationOptions opt
       transmitterLine_(*this),
       cycle_(core_.globals(), transmitterLine_, regions_),
       timingSerial_([this](int16_t n) { return ComPortDevicePath(settings_, n); }),
-      transmitterSerial_([this](int16_t n) { return ComPortDevicePath(settings_, n); }) {
+      transmitterSerial_([this](int16_t n) { return ComPortDevicePath(settings_, n); }),
+      errors_(prompter) {
   timingSerial_.OnComm = [this] { OnTimingComm(); };
   transmitterSerial_.OnComm = [this] { OnTransmitterComm(); };
   timingSerial_.OnLineError = [this](const std::string& why) { OnLineError("timing", why); };
@@ -267,11 +268,7 @@ void Station::Guarded(const std::function<void()>& work) {
   try {
     work();
   } catch (const std::exception& e) {
-    ++faults_;
-    if (lastFault_ == e.what()) return;
-    lastFault_ = e.what();
-    prompter_.Show({std::string("Error: ") + e.what(), "TorvaneTX", PromptIcon::kCritical,
-                    PromptButtons::kOk});
+    errors_.Report(e.what());
   }
 }
 
@@ -354,7 +351,9 @@ std::string Station::StatusLine() const {
                 static_cast<unsigned long long>(c.fullPasses), lastPass.c_str(),
                 lamps_.bufferPosition);
   std::string text = line;
-  if (faults_ > 0) text += " | errors " + std::to_string(faults_) + ", last: " + lastFault_;
+  if (errors_.Count() > 0) {
+    text += " | errors " + std::to_string(errors_.Count()) + ", last: " + errors_.Last();
+  }
   return text;
 }
 

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ErrorReporter.h"
 #include "NetworkLink.h"
 #include "Prompter.h"
 #include "QtSerialLine.h"
@@ -49,8 +50,8 @@ class Station : public QObject {
   bool Start();
   // What stopped the start-up steps; empty when they all ran.
   const std::string& LoadError() const { return loadError_; }
-  // Errors raised out of event work since the start (each distinct one shown once).
-  uint64_t Faults() const { return faults_; }
+  // Errors raised out of event work since the start.
+  uint64_t Faults() const { return errors_.Count(); }
   // Timer stopped, transmitter line closed, editor unloaded, links, ticker list
   // and "Delay Everything" saved. Runs once; the destructor calls it.
   void Shutdown();
@@ -119,8 +120,8 @@ class Station : public QObject {
   NetworkLink* EnsureNetworkLink(std::unique_ptr<NetworkLink>& link, std::string* error);
 
   // Runs one event's work. An error raised out of it must not end the program
-  // from inside the event loop: the operator is told once per distinct error,
-  // it is counted in the status line, and the next event runs as usual.
+  // from inside the event loop: it goes to the error reporter (shown unless it
+  // is the one shown last, counted in the status line) and the next event runs.
   void Guarded(const std::function<void()>& work);
 
   void OnTimingComm();
@@ -148,8 +149,7 @@ class Station : public QObject {
   QTimer timer_;
 
   std::string loadError_;
-  uint64_t faults_ = 0;
-  std::string lastFault_;
+  ErrorReporter errors_;
   CycleLamps lamps_;
   std::vector<std::string> tickerList_;
   bool started_ = false;

@@ -3,7 +3,13 @@
 // the station's thread, then the latency from a timing record written to the
 // timing line until the first packet of the changed rows leaves. Figures are
 // given beside the 57600-baud wire time of one packet and its reply.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -20,6 +26,7 @@
 #include "PtyPair.h"
 #include "SettingsKeys.h"
 #include "Station.h"
+#include "WireletTypeLib.h"
 
 namespace torvane {
 namespace {
@@ -124,6 +131,125 @@ void RunFor(std::chrono::milliseconds span) {
   while (Clock::now() < end) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+struct Rate {
+  double perSecond = 0;
+  double cpuPerPacket = 0;  // seconds of the station thread's CPU
+};
+
+// Packets a second over 5 s of the event loop, with the station's CPU per packet.
+Rate MeasureThroughput(Station& station) {
+  const uint64_t packets0 = station.cycle().Counters().packetsSent;
+  const double cpu0 = ThreadCpuSeconds();
+  const auto wall0 = Clock::now();
+  RunFor(std::chrono::seconds(5));
+  const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
+  const double cpu = ThreadCpuSeconds() - cpu0;
+  const auto packets = static_cast<double>(station.cycle().Counters().packetsSent - packets0);
+  return {packets / wall, packets > 0 ? cpu / packets : 0};
+}
+
+void Report(const char* how, const Rate& rate) {
+  std::printf("throughput, %s: %.0f packets/s (%.1fx the %.0f packets/s of 57600 baud)\n", how,
+              rate.perSecond, rate.perSecond * kWireSecondsPerPacket, 1.0 / kWireSecondsPerPacket);
+  std::printf("station CPU, %s: %.2f us per packet (%.5f of the 2.6 ms wire time, %.0fx "
+              "headroom)\n",
+              how, rate.cpuPerPacket * 1e6, rate.cpuPerPacket / kWireSecondsPerPacket,
+              kWireSecondsPerPacket / rate.cpuPerPacket);
+}
+
+// The transmitter behind a serial-to-Ethernet device server: a TCP peer on
+// 127.0.0.1 that answers each packet with ACK at once, spinning on its socket.
+class InstantTcpTransmitter {
+ public:
+  InstantTcpTransmitter() {
+    listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+        ::listen(listener_, 1) != 0 ||
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+      return;
+    }
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~InstantTcpTransmitter() {
+    stop_ = true;
+    ::shutdown(listener_, SHUT_RDWR);
+    if (thread_.joinable()) thread_.join();
+    ::close(listener_);
+  }
+  uint16_t Port() const { return port_; }
+
+ private:
+  void Run() {
+    const int peer = ::accept(listener_, nullptr, nullptr);
+    if (peer < 0) return;
+    const int one = 1;
+    ::setsockopt(peer, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::fcntl(peer, F_SETFL, ::fcntl(peer, F_GETFL) | O_NONBLOCK);
+    size_t pending = 0;
+    char buffer[4096];
+    while (!stop_) {
+      const ssize_t n = ::read(peer, buffer, sizeof buffer);
+      if (n == 0) break;
+      if (n > 0) pending += static_cast<size_t>(n);
+      for (; pending >= 14; pending -= 14) {
+        if (::write(peer, "\x06", 1) != 1) stop_ = true;
+      }
+    }
+    ::close(peer);
+  }
+
+  int listener_ = -1;
+  uint16_t port_ = 0;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+};
+
+// The same station with its transmitter over TCP, through the built control.
+int MeasureOverTcp() {
+  InstantTcpTransmitter transmitter;
+  if (transmitter.Port() == 0) {
+    std::fprintf(stderr, "no loopback listener\n");
+    return 1;
+  }
+  SettingsStore settings;
+  WriteMaximalPages(settings);
+  const std::string clsid = kClsidWirelet.ToString();
+  settings.WriteSetting("Wirekit.Wirelet\\CLSID", "", clsid, kRegSz, Hive::kClassesRoot);
+  settings.WriteSetting("CLSID\\" + clsid + "\\InprocServer32", "", TORVANE_WIRELET_MODULE,
+                        kRegSz, Hive::kClassesRoot);
+  SetSerialLink(settings, kTransmitterKey, 25, 8);
+  settings.WriteSetting(kTransmitterKey, "6", "127.0.0.1", kRegSz);
+  settings.WriteSetting(kTransmitterKey, "7", std::to_string(transmitter.Port()), kRegSz);
+  settings.WriteSetting(kMainKey, kDelayEverything, 0, kRegDword);
+  ScriptedPrompter prompter;
+  Station station(settings, prompter, {int16_t{0}, ""});
+  const auto deadline = Clock::now() + std::chrono::seconds(5);
+  if (station.Start()) {
+    while (!station.TransmitterOpen() && Clock::now() < deadline) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+  }
+  if (!station.TransmitterOpen()) {
+    std::fprintf(stderr, "the station did not connect to its transmitter over TCP\n");
+    return 1;
+  }
+  for (int i = 0; i < 4; ++i) station.OnTimerTick();  // the first block after silence
+  RunFor(std::chrono::milliseconds(500));
+  Report("transmitter over TCP", MeasureThroughput(station));
+  // Stop-and-wait holds: one packet a reply.
+  const CycleCounters& c = station.cycle().Counters();
+  std::printf("over TCP: %llu packets sent for %llu ACKs and %llu recoveries\n",
+              static_cast<unsigned long long>(c.packetsSent), static_cast<unsigned long long>(c.acks),
+              static_cast<unsigned long long>(c.recoveries));
+  station.Shutdown();
+  return 0;
+}
+
 int Main() {
   PtyPair transmitterPty;
   PtyPair timingPty;
@@ -155,21 +281,8 @@ int Main() {
   for (int i = 0; i < 4; ++i) station.OnTimerTick();  // the first block after silence
   RunFor(std::chrono::milliseconds(500));
 
-  // Throughput.
-  const uint64_t packets0 = station.cycle().Counters().packetsSent;
-  const double cpu0 = ThreadCpuSeconds();
-  const auto wall0 = Clock::now();
-  RunFor(std::chrono::seconds(5));
-  const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
-  const double cpu = ThreadCpuSeconds() - cpu0;
-  const uint64_t packets = station.cycle().Counters().packetsSent - packets0;
-  const double perSecond = static_cast<double>(packets) / wall;
-  const double cpuPerPacket = cpu / static_cast<double>(packets);
-  std::printf("throughput: %.0f packets/s (%.1fx the %.0f packets/s of 57600 baud)\n", perSecond,
-              perSecond * kWireSecondsPerPacket, 1.0 / kWireSecondsPerPacket);
-  std::printf("station CPU: %.2f us per packet (%.5f of the 2.6 ms wire time, %.0fx headroom)\n",
-              cpuPerPacket * 1e6, cpuPerPacket / kWireSecondsPerPacket,
-              kWireSecondsPerPacket / cpuPerPacket);
+  const Rate rate = MeasureThroughput(station);
+  Report("transmitter on a pty", rate);
 
   // Latency: a pair announced while the link is busy until its names row leaves.
   transmitter.SetSpinning(false);
@@ -200,7 +313,7 @@ int Main() {
               "p99 %.3f ms (p99 = %.2f packet wire times)\n",
               latencies.size(), p50 * 1e3, p99 * 1e3, p99 / kWireSecondsPerPacket);
   station.Shutdown();
-  return 0;
+  return MeasureOverTcp();
 }
 
 }  // namespace

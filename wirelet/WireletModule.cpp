@@ -121,21 +121,9 @@ std::unique_ptr<SocketWatcher> MakeWatcher() {
   return std::make_unique<PollWatcher>();
 }
 
-class WireletFactory final : public IClassFactory {
+// The factory lives as long as the module.
+class WireletFactory final : public ModuleClassFactory {
  public:
-  HResult QueryInterface(const Guid& iid, void** out) override {
-    if (out == nullptr) return kEPointer;
-    if (iid == kIidUnknown || iid == kIidClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      return kSOk;
-    }
-    *out = nullptr;
-    return kENoInterface;
-  }
-  // The factory lives as long as the module.
-  uint32_t AddRef() override { return 2; }
-  uint32_t Release() override { return 1; }
-
   HResult CreateInstance(IUnknown* outer, const Guid& iid, void** out) override {
     if (out == nullptr) return kEPointer;
     *out = nullptr;

@@ -72,6 +72,26 @@ class IClassFactory : public IUnknown {
   ~IClassFactory() = default;
 };
 
+// A class factory that lives as long as its module (a static object): it
+// answers for IUnknown and IClassFactory and ignores reference counting.
+class ModuleClassFactory : public IClassFactory {
+ public:
+  HResult QueryInterface(const Guid& iid, void** out) override {
+    if (out == nullptr) return kEPointer;
+    if (iid == kIidUnknown || iid == kIidClassFactory) {
+      *out = static_cast<IClassFactory*>(this);
+      return kSOk;
+    }
+    *out = nullptr;
+    return kENoInterface;
+  }
+  uint32_t AddRef() override { return 2; }
+  uint32_t Release() override { return 1; }
+
+ protected:
+  ~ModuleClassFactory() = default;
+};
+
 // Named values saved with a container's form.
 class PropertyBag {
  public:

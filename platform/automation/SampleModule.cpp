@@ -47,19 +47,8 @@ class Sample final : public IDispatch {
   uint32_t refs_ = 0;
 };
 
-class Factory final : public IClassFactory {
+class Factory final : public ModuleClassFactory {
  public:
-  HResult QueryInterface(const Guid& iid, void** out) override {
-    if (out == nullptr) return kEPointer;
-    if (iid == kIidUnknown || iid == kIidClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      return kSOk;
-    }
-    *out = nullptr;
-    return kENoInterface;
-  }
-  uint32_t AddRef() override { return 2; }
-  uint32_t Release() override { return 1; }
   HResult CreateInstance(IUnknown* outer, const Guid& iid, void** out) override {
     if (outer != nullptr) return kClassENoAggregation;
     auto* sample = new Sample;

@@ -11,29 +11,13 @@
 
 namespace torvane {
 
-class CallbackSink final : public IDispatch {
+class CallbackSink final : public RefCountedDispatch {
  public:
   using Handler = std::function<void(DispId id, std::span<Variant> args)>;
 
   // A new sink with one reference.
   static CallbackSink* Create(Handler handler) { return new CallbackSink(std::move(handler)); }
 
-  HResult QueryInterface(const Guid& iid, void** out) override {
-    if (out == nullptr) return kEPointer;
-    if (iid == kIidUnknown || iid == kIidDispatch) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return kSOk;
-    }
-    *out = nullptr;
-    return kENoInterface;
-  }
-  uint32_t AddRef() override { return ++refs_; }
-  uint32_t Release() override {
-    uint32_t left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
   HResult GetIDsOfNames(std::span<const std::string>, std::span<DispId>) override {
     return kDispEUnknownName;
   }
@@ -43,10 +27,10 @@ class CallbackSink final : public IDispatch {
   }
 
  private:
-  explicit CallbackSink(Handler handler) : handler_(std::move(handler)) {}
-  ~CallbackSink() = default;
+  explicit CallbackSink(Handler handler)
+      : RefCountedDispatch(1), handler_(std::move(handler)) {}
+  ~CallbackSink() override = default;
 
-  uint32_t refs_ = 1;
   Handler handler_;
 };
 

@@ -72,6 +72,34 @@ class IClassFactory : public IUnknown {
   ~IClassFactory() = default;
 };
 
+// An object reached through IDispatch alone, deleted with its last reference.
+class RefCountedDispatch : public IDispatch {
+ public:
+  HResult QueryInterface(const Guid& iid, void** out) override {
+    if (out == nullptr) return kEPointer;
+    if (iid == kIidUnknown || iid == kIidDispatch) {
+      *out = static_cast<IDispatch*>(this);
+      AddRef();
+      return kSOk;
+    }
+    *out = nullptr;
+    return kENoInterface;
+  }
+  uint32_t AddRef() override { return ++refs_; }
+  uint32_t Release() override {
+    const uint32_t left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  explicit RefCountedDispatch(uint32_t references) : refs_(references) {}
+  virtual ~RefCountedDispatch() = default;
+
+ private:
+  uint32_t refs_;
+};
+
 // A class factory that lives as long as its module (a static object): it
 // answers for IUnknown and IClassFactory and ignores reference counting.
 class ModuleClassFactory : public IClassFactory {

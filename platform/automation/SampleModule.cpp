@@ -10,24 +10,9 @@ namespace {
 constexpr Guid kSampleClsid{
     0x11111111, 0x2222, 0x3333, {0x44, 0x44, 0x55, 0x55, 0x55, 0x55, 0x55, 0x55}};
 
-class Sample final : public IDispatch {
+class Sample final : public RefCountedDispatch {
  public:
-  HResult QueryInterface(const Guid& iid, void** out) override {
-    if (out == nullptr) return kEPointer;
-    if (iid == kIidUnknown || iid == kIidDispatch) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return kSOk;
-    }
-    *out = nullptr;
-    return kENoInterface;
-  }
-  uint32_t AddRef() override { return ++refs_; }
-  uint32_t Release() override {
-    uint32_t left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
+  Sample() : RefCountedDispatch(0) {}
   HResult GetIDsOfNames(std::span<const std::string> names, std::span<DispId> ids) override {
     HResult hr = kSOk;
     for (size_t i = 0; i < names.size(); ++i) {
@@ -42,9 +27,6 @@ class Sample final : public IDispatch {
     if (result != nullptr) *result = Variant::I4(42);
     return kSOk;
   }
-
- private:
-  uint32_t refs_ = 0;
 };
 
 class Factory final : public ModuleClassFactory {

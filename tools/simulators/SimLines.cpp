@@ -4,7 +4,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QHostAddress>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace torvane::sim {
@@ -124,6 +126,18 @@ StopSignals::StopSignals() {
 StopSignals::~StopSignals() {
   signal(SIGINT, SIG_DFL);
   signal(SIGTERM, SIG_DFL);
+}
+
+bool ListenOnLoopback(QTcpServer& server, int port, const std::function<void()>& onConnection,
+                      std::string& error) {
+  if (!server.listen(QHostAddress::LocalHost, static_cast<quint16>(port))) {
+    error = "listen on 127.0.0.1:" + std::to_string(port) + ": " +
+            server.errorString().toStdString();
+    return false;
+  }
+  std::printf("tcp: 127.0.0.1:%u\n", static_cast<unsigned>(server.serverPort()));
+  QObject::connect(&server, &QTcpServer::newConnection, onConnection);
+  return true;
 }
 
 }  // namespace torvane::sim

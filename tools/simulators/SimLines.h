@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QSerialPort>
 #include <QSocketNotifier>
+#include <QTcpServer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -81,6 +82,12 @@ class StopSignals {
  private:
   std::unique_ptr<QSocketNotifier> notifier_;
 };
+
+// Listens on 127.0.0.1:port (0 picks a free one), prints "tcp: 127.0.0.1:PORT"
+// for the scripts that wire the program to it, and calls onConnection for each
+// new connection. False, with error set, when the port cannot be had.
+bool ListenOnLoopback(QTcpServer& server, int port, const std::function<void()>& onConnection,
+                      std::string& error);
 
 }  // namespace torvane::sim
 

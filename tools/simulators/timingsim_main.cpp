@@ -130,14 +130,7 @@ class TimingSim {
 
   bool Listen(std::string& error) {
     if (!options_.tcpPort) return true;
-    if (!server_.listen(QHostAddress::LocalHost, static_cast<quint16>(*options_.tcpPort))) {
-      error = "listen on 127.0.0.1:" + std::to_string(*options_.tcpPort) + ": " +
-              server_.errorString().toStdString();
-      return false;
-    }
-    std::printf("tcp: 127.0.0.1:%u\n", static_cast<unsigned>(server_.serverPort()));
-    QObject::connect(&server_, &QTcpServer::newConnection, [this] { Accept(); });
-    return true;
+    return ListenOnLoopback(server_, *options_.tcpPort, [this] { Accept(); }, error);
   }
 
   void Accept() {

@@ -25,6 +25,17 @@ void SetLink(SettingsStore& settings, std::string_view key, int port, int bps) {
   for (int i = 0; i < 8; ++i) settings.WriteSetting(key, std::to_string(i), values[i], kRegSz);
 }
 
+// The transmitter on COM3 (57600 baud) and the timing system on COM4 (9600),
+// each mapped to the slave of a test's pty.
+void WireTransmitter(SettingsStore& settings, const PtyPair& pty) {
+  settings.WriteSetting(kPortsKey, "COM3", pty.slaveName(), kRegSz);
+  SetLink(settings, kTransmitterKey, 3, 8);
+}
+void WireTimingSystem(SettingsStore& settings, const PtyPair& pty) {
+  settings.WriteSetting(kPortsKey, "COM4", pty.slaveName(), kRegSz);
+  SetLink(settings, kTimingSystemKey, 4, 5);
+}
+
 // Plays the transmitter on a pty: reads 14-byte packets, checks them, answers.
 class TestTransmitter {
  public:
@@ -130,10 +141,8 @@ TEST_F(StationTest, ResultsReachTheTransmitterAheadOfTheCyclicPass) {
   PtyPair timingPty;
   ASSERT_TRUE(transmitterPty.ok() && timingPty.ok());
   SettingsStore settings;
-  settings.WriteSetting(kPortsKey, "COM3", transmitterPty.slaveName(), kRegSz);
-  settings.WriteSetting(kPortsKey, "COM4", timingPty.slaveName(), kRegSz);
-  SetLink(settings, kTransmitterKey, 3, 8);
-  SetLink(settings, kTimingSystemKey, 4, 5);
+  WireTransmitter(settings, transmitterPty);
+  WireTimingSystem(settings, timingPty);
   settings.WriteSetting(kMainKey, kDelayEverything, 0, kRegDword);
 
   Station station(settings, prompter_, {int16_t{0}, ""});
@@ -186,10 +195,8 @@ TEST_F(StationTest, PageHoldKeepsPageOneBackUntilTheCountdownRunsOut) {
   PtyPair timingPty;
   ASSERT_TRUE(transmitterPty.ok() && timingPty.ok());
   SettingsStore settings;
-  settings.WriteSetting(kPortsKey, "COM3", transmitterPty.slaveName(), kRegSz);
-  settings.WriteSetting(kPortsKey, "COM4", timingPty.slaveName(), kRegSz);
-  SetLink(settings, kTransmitterKey, 3, 8);
-  SetLink(settings, kTimingSystemKey, 4, 5);
+  WireTransmitter(settings, transmitterPty);
+  WireTimingSystem(settings, timingPty);
   settings.WriteSetting(kMainKey, "PageDelay", "2", kRegSz);
   Station station(settings, prompter_, {int16_t{0}, ""});
   ASSERT_TRUE(station.Start());
@@ -230,8 +237,7 @@ TEST_F(StationTest, NakStormNeitherStallsNorCrashes) {
   PtyPair transmitterPty;
   ASSERT_TRUE(transmitterPty.ok());
   SettingsStore settings;
-  settings.WriteSetting(kPortsKey, "COM3", transmitterPty.slaveName(), kRegSz);
-  SetLink(settings, kTransmitterKey, 3, 8);
+  WireTransmitter(settings, transmitterPty);
   Station station(settings, prompter_, {int16_t{0}, ""});
   ASSERT_TRUE(station.Start());
   transmitterPty.CloseSlaveCopy();
@@ -253,8 +259,7 @@ TEST_F(StationTest, TransmitterLineClosedUnderTheStationIsReported) {
   auto pty = std::make_unique<PtyPair>();
   ASSERT_TRUE(pty->ok());
   SettingsStore settings;
-  settings.WriteSetting(kPortsKey, "COM3", pty->slaveName(), kRegSz);
-  SetLink(settings, kTransmitterKey, 3, 8);
+  WireTransmitter(settings, *pty);
   Station station(settings, prompter_, {int16_t{0}, ""});
   ASSERT_TRUE(station.Start());
   pty.reset();

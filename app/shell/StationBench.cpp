@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
@@ -151,10 +152,43 @@ Rate MeasureThroughput(Station& station) {
 void Report(const char* how, const Rate& rate) {
   std::printf("throughput, %s: %.0f packets/s (%.1fx the %.0f packets/s of 57600 baud)\n", how,
               rate.perSecond, rate.perSecond * kWireSecondsPerPacket, 1.0 / kWireSecondsPerPacket);
-  std::printf("station CPU, %s: %.2f us per packet (%.5f of the 2.6 ms wire time, %.0fx "
+  std::printf("sending thread's CPU, %s: %.2f us per packet (%.5f of the 2.6 ms wire time, %.0fx "
               "headroom)\n",
               how, rate.cpuPerPacket * 1e6, rate.cpuPerPacket / kWireSecondsPerPacket,
               kWireSecondsPerPacket / rate.cpuPerPacket);
+}
+
+// This machine's own pty round trip: the same transmitter answering a bare
+// poll/read/write loop that does nothing else, the most any program carries
+// over a pty on this kernel. It is measured before and after the station,
+// since the figure drifts on a shared machine.
+Rate MeasureBarePtyLoop() {
+  PtyPair pty;
+  const int line = ::open(pty.slaveName().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  pty.CloseSlaveCopy();
+  if (line < 0) return {};
+  InstantTransmitter transmitter(pty);
+  transmitter.Start();
+  const char packet[14] = {};
+  uint64_t packets = 0;
+  const double cpu0 = ThreadCpuSeconds();
+  const auto wall0 = Clock::now();
+  const auto end = wall0 + std::chrono::seconds(5);
+  bool written = ::write(line, packet, sizeof packet) == sizeof packet;
+  while (written && Clock::now() < end) {
+    pollfd pfd{line, POLLIN, 0};
+    if (::poll(&pfd, 1, 100) <= 0) continue;
+    char replies[64];
+    const ssize_t n = ::read(line, replies, sizeof replies);
+    for (ssize_t i = 0; i < n && written; ++i, ++packets) {
+      written = ::write(line, packet, sizeof packet) == sizeof packet;
+    }
+  }
+  const double wall = std::chrono::duration<double>(Clock::now() - wall0).count();
+  const double cpu = ThreadCpuSeconds() - cpu0;
+  transmitter.Stop();
+  ::close(line);
+  return {static_cast<double>(packets) / wall, packets > 0 ? cpu / static_cast<double>(packets) : 0};
 }
 
 // The transmitter behind a serial-to-Ethernet device server: a TCP peer on
@@ -251,6 +285,8 @@ int MeasureOverTcp() {
 }
 
 int Main() {
+  const Rate bareBefore = MeasureBarePtyLoop();
+  Report("bare pty loop, before", bareBefore);
   PtyPair transmitterPty;
   PtyPair timingPty;
   if (!transmitterPty.ok() || !timingPty.ok()) {
@@ -313,6 +349,13 @@ int Main() {
               "p99 %.3f ms (p99 = %.2f packet wire times)\n",
               latencies.size(), p50 * 1e3, p99 * 1e3, p99 / kWireSecondsPerPacket);
   station.Shutdown();
+  const Rate bareAfter = MeasureBarePtyLoop();
+  Report("bare pty loop, after", bareAfter);
+  const double bare = (bareBefore.perSecond + bareAfter.perSecond) / 2;
+  if (bare > 0) {
+    std::printf("the station carried %.0f%% of the bare pty loop's packets a second\n",
+                100 * rate.perSecond / bare);
+  }
   return MeasureOverTcp();
 }
 

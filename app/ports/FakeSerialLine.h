@@ -17,6 +17,7 @@ class FakeSerialLine : public SerialLine {
 
   bool refuseOpen = false;
   std::vector<std::string> writes;  // one entry per Output call
+  size_t bytesWaiting = 0;          // what the device has not taken yet
   int opens = 0;
   int16_t openedPort = 0;
   LineSettings appliedSettings;
@@ -36,6 +37,7 @@ class FakeSerialLine : public SerialLine {
     appliedHandshaking = handshaking;
   }
   void WriteDevice(std::string_view bytes) override { writes.emplace_back(bytes); }
+  size_t DeviceBytesWaiting() const override { return bytesWaiting; }
 };
 
 }  // namespace torvane

@@ -85,6 +85,31 @@ TEST(SerialLineTest, UnreadInputIsBoundedAndCounted) {
   EXPECT_EQ(line.InBufferCount(), 0U);
 }
 
+TEST(SerialLineTest, OutputWaitingForTheDeviceIsBoundedByWholeWrites) {
+  constexpr size_t kCap = SerialLine::kOutBufferSize;
+  struct Case {
+    size_t waiting;
+    size_t size;
+    bool written;
+  } cases[] = {
+      {0, 14, true},
+      {0, kCap + 100, true},  // nothing waits: a write is never refused for its size alone
+      {kCap - 14, 14, true},
+      {kCap - 13, 14, false},
+      {kCap, 1, false},
+      {10 * kCap, 14, false},
+  };
+  for (const Case& c : cases) {
+    FakeSerialLine line;
+    line.SetPortOpen(true);
+    line.bytesWaiting = c.waiting;
+    EXPECT_EQ(line.OutBufferCount(), c.waiting);
+    line.Output(std::string(c.size, 'p'));
+    EXPECT_EQ(line.writes.size(), c.written ? 1U : 0U) << c.waiting << " + " << c.size;
+    EXPECT_EQ(line.DroppedOutputBytes(), c.written ? 0U : c.size) << c.waiting << " + " << c.size;
+  }
+}
+
 TEST(SerialLineTest, DeviceFailureClosesTheLineAndReportsOnce) {
   FakeSerialLine line;
   std::vector<std::string> errors;

@@ -107,6 +107,12 @@ void QtSerialLine::WriteDevice(std::string_view bytes) {
   }
 }
 
+size_t QtSerialLine::DeviceBytesWaiting() const {
+  // What the driver holds is out of reach; only QSerialPort's queue behind it
+  // can grow.
+  return static_cast<size_t>(port_.bytesToWrite());
+}
+
 void QtSerialLine::OnReadyRead() {
   const QByteArray bytes = port_.readAll();
   if (!bytes.isEmpty()) Received(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));

@@ -25,6 +25,7 @@ class QtSerialLine : public QObject, public SerialLine {
   void CloseDevice() override;
   void ApplySettings(const LineSettings& settings, int16_t handshaking) override;
   void WriteDevice(std::string_view bytes) override;
+  size_t DeviceBytesWaiting() const override;
 
  private:
   void OnReadyRead();

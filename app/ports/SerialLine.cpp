@@ -51,6 +51,11 @@ std::string SerialLine::Input() {
 
 void SerialLine::Output(std::string_view bytes) {
   if (!open_) throw SerialLineError("Operation valid only when the port is open");
+  const size_t waiting = DeviceBytesWaiting();
+  if (waiting > 0 && waiting + bytes.size() > kOutBufferSize) {
+    droppedOutput_ += bytes.size();
+    return;
+  }
   WriteDevice(bytes);
 }
 

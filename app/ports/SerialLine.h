@@ -24,6 +24,11 @@ class SerialLine {
  public:
   // Received bytes kept for the program to read; beyond this the oldest are dropped.
   static constexpr size_t kInBufferSize = 64 * 1024;
+  // Written bytes the device has not taken yet; an Output that would go past
+  // this while some wait is dropped whole. Stop-and-wait never queues a packet,
+  // so only a device answering faster than the wire carries gets here, and it
+  // must not grow the queue for the rest of the day. About 0.7 s at 57600 baud.
+  static constexpr size_t kOutBufferSize = 4096;
 
   SerialLine();
   virtual ~SerialLine() = default;
@@ -53,8 +58,10 @@ class SerialLine {
   void SetRThreshold(int16_t threshold) { rThreshold_ = threshold; }
   // Takes up to InputLen waiting bytes off the receive buffer.
   std::string Input();
-  // Sends the bytes as they are; raises when the line is closed.
+  // Sends the bytes as they are, or drops them whole past kOutBufferSize;
+  // raises when the line is closed.
   void Output(std::string_view bytes);
+  size_t OutBufferCount() const { return open_ ? DeviceBytesWaiting() : 0; }
 
   // Raised on the event-loop thread while received bytes wait, again as long as
   // each call reads some of them (one event per byte for InputLen 1).
@@ -63,6 +70,7 @@ class SerialLine {
   std::function<void(const std::string& why)> OnLineError;
 
   size_t DroppedBytes() const { return dropped_; }
+  size_t DroppedOutputBytes() const { return droppedOutput_; }
 
  protected:
   // Device side, for subclasses.
@@ -70,6 +78,8 @@ class SerialLine {
   virtual void CloseDevice() = 0;
   virtual void ApplySettings(const LineSettings& settings, int16_t handshaking) = 0;
   virtual void WriteDevice(std::string_view bytes) = 0;
+  // Bytes written and still queued for the device.
+  virtual size_t DeviceBytesWaiting() const = 0;
 
   // Subclasses hand received bytes here; raises OnComm.
   void Received(std::string_view bytes);
@@ -87,6 +97,7 @@ class SerialLine {
   int16_t rThreshold_ = 0;
   std::string received_;
   size_t dropped_ = 0;
+  size_t droppedOutput_ = 0;
 };
 
 }  // namespace torvane

@@ -351,6 +351,9 @@ std::string Station::StatusLine() const {
                 static_cast<unsigned long long>(c.fullPasses), lastPass.c_str(),
                 lamps_.bufferPosition);
   std::string text = line;
+  if (TransmitterBytesNotSent() > 0) {
+    text += " | not sent, line behind: " + std::to_string(TransmitterBytesNotSent()) + " bytes";
+  }
   if (errors_.Count() > 0) {
     text += " | errors " + std::to_string(errors_.Count()) + ", last: " + errors_.Last();
   }

@@ -63,6 +63,9 @@ class Station : public QObject {
   const CycleLamps& Lamps() const { return lamps_; }
   const std::vector<std::string>& TickerList() const { return tickerList_; }
   bool TransmitterOpen() const { return transmitterLine_.IsOpen(); }
+  // Packet bytes the serial transmitter line dropped because the device had
+  // not taken what was already queued (it answers without reading).
+  size_t TransmitterBytesNotSent() const { return transmitterSerial_.DroppedOutputBytes(); }
 
   // The ticker chooser's entries; saved at shutdown.
   void AddTickerEntry(const std::string& text) { tickerList_.push_back(text); }

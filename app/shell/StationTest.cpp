@@ -255,6 +255,41 @@ TEST_F(StationTest, NakStormNeitherStallsNorCrashes) {
   EXPECT_EQ(station.cycle().Counters().naks, 100U);
 }
 
+TEST_F(StationTest, TransmitterAnsweringWithoutReadingCannotGrowTheQueue) {
+  PtyPair transmitterPty;
+  ASSERT_TRUE(transmitterPty.ok());
+  SettingsStore settings;
+  WireTransmitter(settings, transmitterPty);
+  Station station(settings, prompter_, {int16_t{0}, ""});
+  ASSERT_TRUE(station.Start());
+  transmitterPty.CloseSlaveCopy();
+  for (int i = 0; i < 4; ++i) station.OnTimerTick();  // the first block after silence
+
+  // A babbling device: ACKs by the thousand, nothing read. Each draws a packet.
+  constexpr uint64_t kAcks = 40 * 256;
+  for (uint64_t sent = 256; sent <= kAcks; sent += 256) {
+    ASSERT_TRUE(transmitterPty.Write(std::string(256, '\x06')));
+    ASSERT_TRUE(PumpUntil([&] { return station.cycle().Counters().acks >= sent; })) << sent;
+  }
+  const uint64_t packets = station.cycle().Counters().packetsSent;
+  EXPECT_EQ(packets, kAcks + 1);
+  EXPECT_GT(station.TransmitterBytesNotSent(), 0U);
+  EXPECT_EQ(station.TransmitterBytesNotSent() % 14, 0U) << "a packet was cut";
+  EXPECT_NE(station.StatusLine().find("not sent, line behind: " +
+                                      std::to_string(station.TransmitterBytesNotSent())),
+            std::string::npos)
+      << station.StatusLine();
+
+  // What did go out is whole packets, and the line still works.
+  TestTransmitter transmitter(transmitterPty);
+  uint64_t delivered = 0;
+  while (transmitter.NextPacket() >= 0) ++delivered;
+  EXPECT_EQ(delivered + station.TransmitterBytesNotSent() / 14, packets);
+  EXPECT_TRUE(station.TransmitterOpen());
+  transmitter.Answer(6);
+  EXPECT_GE(transmitter.NextPacket(), 0);
+}
+
 TEST_F(StationTest, TransmitterLineClosedUnderTheStationIsReported) {
   auto pty = std::make_unique<PtyPair>();
   ASSERT_TRUE(pty->ok());

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "AnsiText.h"
+#include "HexDigits.h"
 
 namespace torvane {
 namespace {
@@ -32,13 +33,6 @@ std::string_view TrimRight(std::string_view text) {
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && NamesEqual(text.substr(0, prefix.size()), prefix);
-}
-
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 void AppendCodePoint(std::string& out, char32_t cp) {

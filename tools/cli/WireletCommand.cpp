@@ -17,17 +17,11 @@
 #include "ClassesRootHive.h"
 #include "CliCommand.h"
 #include "CreateObject.h"
+#include "HexDigits.h"
 #include "WireletTypeLib.h"
 
 namespace torvane::cli {
 namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // Splits a line into arguments, undoing quotes and C escapes.
 std::vector<std::string> SplitArguments(const std::string& line) {
@@ -64,8 +58,8 @@ std::vector<std::string> SplitArguments(const std::string& line) {
           arg += '\0';
           break;
         case 'x': {
-          int high = i + 1 < line.size() ? HexDigit(line[i + 1]) : -1;
-          int low = i + 2 < line.size() ? HexDigit(line[i + 2]) : -1;
+          int high = i + 1 < line.size() ? HexDigitValue(line[i + 1]) : -1;
+          int low = i + 2 < line.size() ? HexDigitValue(line[i + 2]) : -1;
           if (high >= 0 && low >= 0) {
             arg += static_cast<char>(high * 16 + low);
             i += 2;
@@ -144,8 +138,8 @@ Variant ParseValue(const std::string& text) {
   if (text.rfind("bytes:", 0) != 0) return Variant::String(text);
   std::vector<uint8_t> bytes;
   for (size_t i = 6; i + 1 < text.size(); i += 2) {
-    int high = HexDigit(text[i]);
-    int low = HexDigit(text[i + 1]);
+    int high = HexDigitValue(text[i]);
+    int low = HexDigitValue(text[i + 1]);
     if (high < 0 || low < 0) return Variant::String(text);
     bytes.push_back(static_cast<uint8_t>(high * 16 + low));
   }

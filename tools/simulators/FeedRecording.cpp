@@ -2,15 +2,10 @@
 
 #include <charconv>
 
+#include "HexDigits.h"
+
 namespace torvane::sim {
 namespace {
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 bool Unescape(std::string_view text, std::string& out, std::string& why) {
   for (size_t i = 0; i < text.size(); ++i) {
@@ -37,8 +32,8 @@ bool Unescape(std::string_view text, std::string& out, std::string& why) {
         out += '\t';
         break;
       case 'x': {
-        const int high = i + 1 < text.size() ? HexDigit(text[i + 1]) : -1;
-        const int low = i + 2 < text.size() ? HexDigit(text[i + 2]) : -1;
+        const int high = i + 1 < text.size() ? HexDigitValue(text[i + 1]) : -1;
+        const int low = i + 2 < text.size() ? HexDigitValue(text[i + 2]) : -1;
         if (high < 0 || low < 0) {
           why = "\\x wants two hex digits";
           return false;

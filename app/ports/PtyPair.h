@@ -90,6 +90,10 @@ class PtyPair {
     if (master_ >= 0) close(master_);
     master_ = -1;
   }
+  // The line's settings as the program left them; only while the slave copy is open.
+  bool SlaveTermios(termios* settings) const {
+    return slave_ >= 0 && tcgetattr(slave_, settings) == 0;
+  }
   // openpty leaves the slave open here too; close it once the program has it.
   void CloseSlaveCopy() {
     if (slave_ >= 0) close(slave_);

@@ -1,6 +1,11 @@
 #include "QtSerialLine.h"
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <termios.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -23,9 +28,9 @@ QSerialPort::Parity ToQtParity(char parity) {
   }
 }
 
+// RTS with XOn/XOff has no single Qt mode: Qt sets the hardware half and
+// AddSoftwareFlowControl the other on the device itself.
 QSerialPort::FlowControl ToQtFlowControl(int16_t handshaking) {
-  // RTS with XOn/XOff has no single Qt mode; hardware flow control is the
-  // stricter of the two and keeps the transmitter from overrunning.
   switch (handshaking) {
     case 1:
       return QSerialPort::SoftwareControl;
@@ -35,6 +40,29 @@ QSerialPort::FlowControl ToQtFlowControl(int16_t handshaking) {
     default:
       return QSerialPort::NoFlowControl;
   }
+}
+
+constexpr int16_t kRtsAndXonXoff = 3;
+
+bool AddSoftwareFlowControl(QSerialPort& port) {
+#ifdef Q_OS_WIN
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  const HANDLE handle = port.handle();
+  if (!GetCommState(handle, &dcb)) return false;
+  dcb.fOutX = TRUE;
+  dcb.fInX = TRUE;
+  dcb.XonChar = 0x11;
+  dcb.XoffChar = 0x13;
+  return SetCommState(handle, &dcb) != 0;
+#else
+  termios tio{};
+  if (tcgetattr(port.handle(), &tio) != 0) return false;
+  tio.c_iflag |= IXON | IXOFF;
+  tio.c_cc[VSTART] = 0x11;
+  tio.c_cc[VSTOP] = 0x13;
+  return tcsetattr(port.handle(), TCSANOW, &tio) == 0;
+#endif
 }
 
 }  // namespace
@@ -79,6 +107,9 @@ void QtSerialLine::ApplySettings(const LineSettings& settings, int16_t handshaki
       port_.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
       port_.setFlowControl(ToQtFlowControl(handshaking));
   if (!ok) throw SerialLineError("the port refused its settings: " + port_.errorString().toStdString());
+  if (handshaking == kRtsAndXonXoff && !AddSoftwareFlowControl(port_)) {
+    throw SerialLineError("the port refused XOn/XOff on top of RTS/CTS flow control");
+  }
 }
 
 void QtSerialLine::WriteDevice(std::string_view bytes) {

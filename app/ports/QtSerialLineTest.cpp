@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <termios.h>
+
 #include <QCoreApplication>
 #include <string>
 
@@ -78,6 +80,34 @@ TEST(QtSerialLineTest, WritesBeyondWhatTheDriverTakesQueueInOrderUpToTheCap) {
   line.Output(std::string(14, 'z'));
   EXPECT_EQ(pty.Read(14), std::string(14, 'z'));
 }
+
+struct FlowCase {
+  int16_t flowControl;
+  bool rtsCts;
+  bool xonXoff;
+};
+
+class QtSerialLineFlowTest : public ::testing::TestWithParam<FlowCase> {};
+
+// The device itself carries each mode; mode 3 is both at once.
+TEST_P(QtSerialLineFlowTest, FlowControlReachesTheDevice) {
+  const FlowCase& c = GetParam();
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  QtSerialLine line([&](int16_t) { return pty.slaveName(); });
+  LinkSettings link = TransmitterLink(5);
+  link.FlowControl = c.flowControl;
+  ASSERT_TRUE(ConfigureLine(line, link));
+  termios tio{};
+  ASSERT_TRUE(pty.SlaveTermios(&tio));
+  EXPECT_EQ((tio.c_cflag & CRTSCTS) != 0, c.rtsCts);
+  EXPECT_EQ((tio.c_iflag & IXON) != 0, c.xonXoff);
+  EXPECT_EQ((tio.c_iflag & IXOFF) != 0, c.xonXoff);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, QtSerialLineFlowTest,
+                         ::testing::Values(FlowCase{0, false, false}, FlowCase{1, false, true},
+                                           FlowCase{2, true, false}, FlowCase{3, true, true}));
 
 TEST(QtSerialLineTest, MissingDeviceLeavesTheLineClosed) {
   QtSerialLine line([](int16_t) { return std::string("/nonexistent/ttyTorvane"); });

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <exception>
 #include <optional>
 
 #include "Formats.h"
@@ -72,10 +73,24 @@ EditorModel::EditorModel(Globals& globals, SettingsStore& settings, Prompter& pr
                          PageSender& sender)
     : g_(globals), settings_(settings), prompter_(prompter), sender_(sender) {}
 
-void EditorModel::AddObserver(Observer observer) { observers_.push_back(std::move(observer)); }
+size_t EditorModel::AddObserver(Observer observer) {
+  observers_.push_back(std::move(observer));
+  return observers_.size() - 1;
+}
+
+// The slot stays, emptied, so the ids of the others keep their meaning.
+void EditorModel::RemoveObserver(size_t id) {
+  if (id < observers_.size()) observers_[id] = nullptr;
+}
 
 void EditorModel::Notify(Change change) {
-  for (const Observer& observer : observers_) observer(change);
+  // By index: an observer may add or remove observers while it runs.
+  for (size_t i = 0; i < observers_.size(); ++i) {
+    if (observers_[i]) {
+      const Observer observer = observers_[i];
+      observer(change);
+    }
+  }
 }
 
 TimingContext EditorModel::Context() { return {g_, settings_, prompter_, *this, sender_}; }
@@ -462,6 +477,17 @@ int EditorModel::PasteText(std::string_view text) {
   const std::vector<std::string> lines = SplitPastedLines(text);
   if (lines.empty()) return 0;
   return FillLines(lines);
+}
+
+void EditorModel::PasteFromClipboard(const std::function<std::string()>& readClipboard) {
+  try {
+    const std::string text = readClipboard();
+    if (!text.empty()) PasteText(text);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "TorvaneTX: paste failed: %s\n", e.what());
+    prompter_.Show({std::string(kPasteErrorText), std::string(kProgramTitle), PromptIcon::kNone,
+                    PromptButtons::kOk});
+  }
 }
 
 void EditorModel::ClearPage() {

@@ -60,7 +60,11 @@ class EditorModel : public PageEditorLink {
   // All references must outlive the model.
   EditorModel(Globals& globals, SettingsStore& settings, Prompter& prompter, PageSender& sender);
 
-  void AddObserver(Observer observer);
+  // Returns the id that RemoveObserver takes. An observer must be removed
+  // before anything it refers to goes away.
+  size_t AddObserver(Observer observer);
+  // Safe to call from inside a notification.
+  void RemoveObserver(size_t id);
 
   // Window load: categories and the active category (whose activation does
   // nothing yet, the page store being empty), venue and page hold, the page
@@ -169,6 +173,11 @@ class EditorModel : public PageEditorLink {
   int PasteText(std::string_view text);
   // Cut into lines as PasteText does.
   static std::vector<std::string> SplitPastedLines(std::string_view text);
+  // Both paste commands: the text readClipboard returns goes through PasteText.
+  // An error raised while reading it or filling the lines shows
+  // kPasteErrorText (OK only, the program's title); lines filled so far stay.
+  static constexpr std::string_view kPasteErrorText = "Error pasting data from the Clipboard!";
+  void PasteFromClipboard(const std::function<std::string()>& readClipboard);
   // The page shown emptied: blank title, every line blank and linked to 255.
   void ClearPage();
 

@@ -5,9 +5,14 @@
 #include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
+#include <QMimeData>
 #include <QPalette>
 #include <QProcess>
 #include <QStandardPaths>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
 
 namespace torvane {
 namespace {
@@ -35,10 +40,17 @@ std::optional<QColor> QtDesktop::ChooseColour(QWidget* parent, const QColor& ini
   return colour;
 }
 
-QString QtDesktop::ClipboardText() { return QApplication::clipboard()->text(); }
+QString QtDesktop::ClipboardText() {
+  const QMimeData* data = QApplication::clipboard()->mimeData();
+  if (data == nullptr) throw DesktopError("the clipboard cannot be read");
+  return data->text();
+}
 
 bool QtDesktop::Launch(Program program) {
   QStringList candidates;
+#ifdef Q_OS_WIN
+  candidates << (program == Program::kTextEditor ? "notepad" : "calc");
+#else
   if (program == Program::kTextEditor) {
     const QString visual = qEnvironmentVariable("VISUAL");
     if (!visual.isEmpty()) candidates << visual;
@@ -48,9 +60,21 @@ bool QtDesktop::Launch(Program program) {
     candidates << "gnome-calculator" << "kcalc" << "galculator" << "mate-calc" << "qalculate-gtk"
                << "xcalc";
   }
+#endif
   for (const QString& name : candidates) {
     const QString path = QStandardPaths::findExecutable(name);
-    if (!path.isEmpty() && QProcess::startDetached(path, {})) return true;
+    if (path.isEmpty()) continue;
+    QProcess process;
+    process.setProgram(path);
+#ifdef Q_OS_WIN
+    if (program == Program::kCalculator) {
+      process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments* args) {
+        args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
+        args->startupInfo->wShowWindow = SW_SHOWMAXIMIZED;
+      });
+    }
+#endif
+    if (process.startDetached()) return true;
   }
   return false;
 }

@@ -8,10 +8,16 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <stdexcept>
 
 class QWidget;
 
 namespace torvane {
+
+class DesktopError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
 
 struct FileDialogRequest {
   QString title;
@@ -30,8 +36,10 @@ class Desktop {
   // May name a file that does not exist yet.
   virtual std::optional<QString> SaveFileName(QWidget* parent, const FileDialogRequest& r) = 0;
   virtual std::optional<QColor> ChooseColour(QWidget* parent, const QColor& initial) = 0;
+  // Throws DesktopError when the clipboard cannot be read.
   virtual QString ClipboardText() = 0;
-  // False when no such program could be started.
+  // False when no such program could be started. The calculator asks for a
+  // maximised window; how far that is honoured is the window system's affair.
   virtual bool Launch(Program program) = 0;
   // The colour of the desktop background.
   virtual QColor DesktopColour() = 0;

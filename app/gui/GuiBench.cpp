@@ -36,7 +36,7 @@ void BM_SwitchBetweenTwoHundredOneLinePages(benchmark::State& state) {
   StoreFullPages(settings);
   ScriptedPrompter prompter;
   testing_support::ScriptedDesktop desktop;
-  Station station(settings, prompter, {int16_t{0}, ""});
+  Station station(settings, prompter, {int16_t{0}});
   station.Start();
   PageEditorWindow window(station.editor(), desktop);
   window.show();
@@ -57,7 +57,7 @@ void BM_StartUpWith127PagesOf201Lines(benchmark::State& state) {
   testing_support::ScriptedDesktop desktop;
   for (auto _ : state) {
     ScriptedPrompter prompter;
-    Station station(settings, prompter, {int16_t{0}, ""});
+    Station station(settings, prompter, {int16_t{0}});
     station.Start();
     MainWindow window(station, prompter, desktop);
     window.show();

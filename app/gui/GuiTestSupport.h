@@ -22,10 +22,13 @@ class ScriptedDesktop : public Desktop {
     return Next();
   }
   std::optional<QColor> ChooseColour(QWidget*, const QColor&) override { return colour; }
-  QString ClipboardText() override { return clipboard; }
+  QString ClipboardText() override {
+    if (clipboardFails) throw DesktopError("clipboard owner went away");
+    return clipboard;
+  }
   bool Launch(Program program) override {
     launched.push_back(program);
-    return true;
+    return launchSucceeds;
   }
   QColor DesktopColour() override { return QColor(58, 110, 165); }
 
@@ -33,7 +36,9 @@ class ScriptedDesktop : public Desktop {
   std::vector<FileDialogRequest> requests;
   std::optional<QColor> colour;
   QString clipboard;
+  bool clipboardFails = false;
   std::vector<Program> launched;
+  bool launchSucceeds = true;
 
  private:
   std::optional<QString> Next() {

@@ -1,5 +1,7 @@
 #include "GuiText.h"
 
+#include <QWidget>
+
 namespace torvane {
 
 const std::array<PaletteEntry, 16>& Palette() {
@@ -27,6 +29,21 @@ const std::array<PaletteEntry, 16>& Palette() {
 QColor PaletteColour(int index) {
   if (index < 0 || index >= static_cast<int>(Palette().size())) return QColor(255, 255, 255);
   return Palette()[static_cast<size_t>(index)].colour;
+}
+
+void PaintWithPalette(QWidget* widget, int foreIndex, int backIndex) {
+  const auto valid = [](int i) { return i >= 0 && i < static_cast<int>(Palette().size()); };
+  if (!valid(foreIndex) && !valid(backIndex)) return;
+  QPalette palette = widget->palette();
+  if (valid(foreIndex)) {
+    palette.setColor(QPalette::Text, PaletteColour(foreIndex));
+    palette.setColor(QPalette::ButtonText, PaletteColour(foreIndex));
+  }
+  if (valid(backIndex)) {
+    palette.setColor(QPalette::Base, PaletteColour(backIndex));
+    palette.setColor(QPalette::Button, PaletteColour(backIndex));
+  }
+  widget->setPalette(palette);
 }
 
 }  // namespace torvane

@@ -10,6 +10,8 @@
 
 #include "AnsiText.h"
 
+class QWidget;
+
 namespace torvane {
 
 inline QString ToQt(std::string_view ansi) { return QString::fromStdString(AnsiToUtf8(ansi)); }
@@ -24,6 +26,9 @@ struct PaletteEntry {
 const std::array<PaletteEntry, 16>& Palette();
 // The colour of index; white for anything outside 0..15.
 QColor PaletteColour(int index);
+// Gives widget the palette's colours as its text (fore) and box (back) colours.
+// Each index is taken on its own: one outside 0..15 leaves that colour as it was.
+void PaintWithPalette(QWidget* widget, int foreIndex, int backIndex);
 
 }  // namespace torvane
 

@@ -24,6 +24,7 @@
 #include "AboutDialog.h"
 #include "ChangeChannelDialog.h"
 #include "Desktop.h"
+#include "EditorSubWindow.h"
 #include "GuiText.h"
 #include "MemoryDump.h"
 #include "NewsTicker.h"
@@ -63,6 +64,20 @@ const ColourTool kColourTools[] = {
     {"miPink", "Pink", QColor(192, 0, 192)},
 };
 
+struct Lamp {
+  const char* name;
+  const char* caption;
+  QColor lit;
+  QColor dark;
+};
+
+const Lamp kLamps[] = {
+    {"txtPageHold", "Page Hold", QColor(192, 0, 192), QColor(64, 0, 64)},
+    {"txtACK", "ACK", QColor(0, 255, 0), QColor(0, 64, 0)},
+    {"txtNAK", "NAK", QColor(255, 0, 0), QColor(64, 0, 0)},
+    {"txtTimingSystem", "Timing System", QColor(0, 0, 255), QColor(0, 0, 64)},
+};
+
 constexpr const char* kStart = "Start";
 constexpr const char* kStop = "Stop";
 
@@ -93,6 +108,7 @@ MainWindow::MainWindow(Station& station, Prompter& prompter, Desktop& desktop, L
 }
 
 MainWindow::~MainWindow() {
+  if (editorObserver_) station_.editor().RemoveObserver(*editorObserver_);
   if (!closed_) station_.Shutdown();
 }
 
@@ -185,6 +201,8 @@ void MainWindow::BuildBars() {
     StartOrStopTicker();
   });
 
+  // Permanent widgets: a menu item's status tip replaces the others, and the
+  // lamps must never disappear.
   QStatusBar* status = statusBar();
   status->setObjectName("sbMain");
   auto* ctrlStatus = new QWidget(status);
@@ -194,11 +212,9 @@ void MainWindow::BuildBars() {
   picStatus->setObjectName("picStatus");
   auto* lampRow = new QHBoxLayout(picStatus);
   lampRow->setContentsMargins(2, 0, 2, 0);
-  const char* lampNames[] = {"lblPageHold", "lblAck", "lblNak", "lblTimingSystem"};
-  const char* lampCaptions[] = {"Page Hold", "ACK", "NAK", "Timing System"};
-  for (int i = 0; i < 4; ++i) {
-    lamps_[i] = new QLabel(lampCaptions[i], picStatus);
-    lamps_[i]->setObjectName(lampNames[i]);
+  for (size_t i = 0; i < std::size(kLamps); ++i) {
+    lamps_[i] = new QLabel(kLamps[i].caption, picStatus);
+    lamps_[i]->setObjectName(kLamps[i].name);
     lamps_[i]->setAlignment(Qt::AlignCenter);
     lamps_[i]->setMinimumWidth(56);
     lamps_[i]->setAutoFillBackground(true);
@@ -206,17 +222,18 @@ void MainWindow::BuildBars() {
   }
   (new QHBoxLayout(ctrlStatus))->addWidget(picStatus);
   ctrlStatus->layout()->setContentsMargins(0, 0, 0, 0);
-  status->addWidget(ctrlStatus);
+  status->addPermanentWidget(ctrlStatus);
   auto* ctrlBuffer = new QWidget(status);
   ctrlBuffer->setObjectName("ctrlBuffer");
   ctrlBuffer->setToolTip(" Transmit Buffer");
   transBuffer_ = new QProgressBar(ctrlBuffer);
   transBuffer_->setObjectName("transBuffer");
+  transBuffer_->setToolTip("Buffer Position");
   transBuffer_->setRange(0, kMapImageSize - 1);
   transBuffer_->setTextVisible(false);
   (new QHBoxLayout(ctrlBuffer))->addWidget(transBuffer_);
   ctrlBuffer->layout()->setContentsMargins(0, 0, 0, 0);
-  status->addWidget(ctrlBuffer, 1);
+  status->addPermanentWidget(ctrlBuffer, 1);
 }
 
 void MainWindow::Load(const LoadGate& gate) {
@@ -251,14 +268,15 @@ void MainWindow::Load(const LoadGate& gate) {
 void MainWindow::OpenEditor() {
   editor_ = new PageEditorWindow(station_.editor(), desktop_);
   editor_->SetTimingSender([this](const std::string& text) { station_.SendToTimingSystem(text); });
-  editorWindow_ = mdi_->addSubWindow(editor_);
-  editorWindow_->setWindowFlag(Qt::WindowCloseButtonHint, false);
+  editorWindow_ = new EditorSubWindow(editor_);
+  mdi_->addSubWindow(editorWindow_);
   editorWindow_->showMaximized();
-  station_.editor().SetImageRebuilder([this] {
-    station_.builder().BuildIndexTable();
-    station_.builder().BuildImage();
+  Station* station = &station_;
+  station_.editor().SetImageRebuilder([station] {
+    station->builder().BuildIndexTable();
+    station->builder().BuildImage();
   });
-  station_.editor().AddObserver([this](EditorModel::Change change) {
+  editorObserver_ = station_.editor().AddObserver([this](EditorModel::Change change) {
     if (change == EditorModel::Change::kPage || change == EditorModel::Change::kColours) {
       PaintTickerChooser();
     }
@@ -306,7 +324,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 void MainWindow::OnToolClick(const QString& name) {
   Globals& g = station_.globals();
   if (name == "miNewPage") {
-    desktop_.Launch(Desktop::Program::kTextEditor);
+    LaunchProgram(Desktop::Program::kTextEditor);
   } else if (name == "miOpenPage") {
     OpenPageFile();
   } else if (name == "miSavePage") {
@@ -322,7 +340,7 @@ void MainWindow::OnToolClick(const QString& name) {
   } else if (name == "miMemoryDump") {
     MemoryDump();
   } else if (name == "miCalculator") {
-    desktop_.Launch(Desktop::Program::kCalculator);
+    LaunchProgram(Desktop::Program::kCalculator);
   } else if (name == "miRefresh") {
     menuBar()->adjustSize();
     QApplication::processEvents();
@@ -377,6 +395,13 @@ void MainWindow::SetBackground(const QColor& colour) {
   if (editor_ != nullptr) editor_->SetAreaColour(colour);
 }
 
+void MainWindow::LaunchProgram(Desktop::Program program) {
+  if (desktop_.Launch(program)) return;
+  const bool editor = program == Desktop::Program::kTextEditor;
+  prompter_.Show({editor ? kNoTextEditorText : kNoCalculatorText, "TorvaneTX",
+                  PromptIcon::kInformation, PromptButtons::kOk});
+}
+
 void MainWindow::CloseActiveChild() {
   QMdiSubWindow* active = mdi_->activeSubWindow();
   if (active != nullptr && active != editorWindow_) active->close();
@@ -425,9 +450,7 @@ void MainWindow::PastePage() {
       PromptAnswer::kYes) {
     return;
   }
-  const QString text = desktop_.ClipboardText();
-  if (text.isEmpty()) return;
-  station_.editor().PasteText(FromQt(text));
+  station_.editor().PasteFromClipboard([this] { return FromQt(desktop_.ClipboardText()); });
 }
 
 void MainWindow::ClearPage() {
@@ -479,15 +502,8 @@ void MainWindow::StartOrStopTicker() {
 void MainWindow::PaintTickerChooser() {
   const PageColours& c = station_.editor().ShownColours();
   const auto ticker = static_cast<size_t>(ColourArea::kTicker);
-  if (c.fore[ticker] < 0 || c.fore[ticker] >= kPaletteSize || c.back[ticker] < 0 ||
-      c.back[ticker] >= kPaletteSize) {
-    return;
-  }
-  QPalette palette = cboNewsTicker_->palette();
-  palette.setColor(QPalette::Text, PaletteColour(c.fore[ticker]));
-  palette.setColor(QPalette::Base, PaletteColour(c.back[ticker]));
-  cboNewsTicker_->setPalette(palette);
-  cboNewsTicker_->lineEdit()->setPalette(palette);
+  PaintWithPalette(cboNewsTicker_, c.fore[ticker], c.back[ticker]);
+  PaintWithPalette(cboNewsTicker_->lineEdit(), c.fore[ticker], c.back[ticker]);
 }
 
 // -------------------------------------------------------------------- lamps
@@ -495,12 +511,13 @@ void MainWindow::PaintTickerChooser() {
 void MainWindow::RepaintLamps() {
   const CycleLamps& lamps = station_.Lamps();
   const bool on[] = {lamps.pageHold, lamps.ack, lamps.nak, lamps.timingSystem};
-  const QColor colours[] = {QColor(255, 160, 0), QColor(0, 200, 0), QColor(220, 0, 0),
-                            QColor(0, 120, 255)};
-  for (int i = 0; i < 4; ++i) {
+  for (size_t i = 0; i < std::size(kLamps); ++i) {
+    const QColor back = on[i] ? kLamps[i].lit : kLamps[i].dark;
     QPalette palette = lamps_[i]->palette();
-    palette.setColor(QPalette::Window, on[i] ? colours[i] : QColor(90, 90, 90));
-    palette.setColor(QPalette::WindowText, on[i] ? QColor(0, 0, 0) : QColor(200, 200, 200));
+    palette.setColor(QPalette::Window, back);
+    // The caption in whichever of black and white reads on the lamp.
+    const int luma = (299 * back.red() + 587 * back.green() + 114 * back.blue()) / 1000;
+    palette.setColor(QPalette::WindowText, luma > 128 ? Qt::black : Qt::white);
     lamps_[i]->setPalette(palette);
     lamps_[i]->setProperty("lit", on[i]);
   }

@@ -9,8 +9,11 @@
 #include <QMainWindow>
 #include <QString>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "Desktop.h"
 
 class QAction;
 class QComboBox;
@@ -21,7 +24,6 @@ class QProgressBar;
 
 namespace torvane {
 
-class Desktop;
 class PageEditorWindow;
 class Prompter;
 class ReceiverPreview;
@@ -33,6 +35,10 @@ class MainWindow : public QMainWindow {
  public:
   static constexpr const char* kLoadErrorText = "Error detected in the main form load event!";
   static constexpr const char* kLoadErrorTitle = "Error - frmMain";
+  static constexpr const char* kNoTextEditorText =
+      "No text editor was found to start. Install one, or name it in $VISUAL.";
+  static constexpr const char* kNoCalculatorText =
+      "No calculator was found to start. Install one, such as gnome-calculator or xcalc.";
 
   // The window's steps of the load handler, in the order they run.
   static constexpr const char* kLoadSteps[] = {"ticker list",       "delay everything",
@@ -88,6 +94,8 @@ class MainWindow : public QMainWindow {
   void MemoryDump();
   void StartOrStopTicker();
   void CloseActiveChild();
+  // Tells the operator when no such program could be started.
+  void LaunchProgram(Desktop::Program program);
   void ShowDialog(const char* name);
 
   Station& station_;
@@ -95,6 +103,7 @@ class MainWindow : public QMainWindow {
   Desktop& desktop_;
   QMdiArea* mdi_ = nullptr;
   QMdiSubWindow* editorWindow_ = nullptr;
+  std::optional<size_t> editorObserver_;
   PageEditorWindow* editor_ = nullptr;
   ReceiverPreview* receiver_ = nullptr;
   QComboBox* cboNewsTicker_ = nullptr;

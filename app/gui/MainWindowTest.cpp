@@ -8,12 +8,17 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusTipEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -38,8 +43,8 @@ class MainWindowTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(dir_.isValid());
     settings_.WriteSetting(kPageSettingsKey, kMaxPages, "10", kRegSz);
-    station_ = std::make_unique<Station>(settings_, prompter_, StationOptions{int16_t{0}, ""});
-    ASSERT_TRUE(station_->Start());
+    station_ = std::make_unique<Station>(settings_, prompter_, StationOptions{int16_t{0}});
+    station_->Start();
     window_ = std::make_unique<MainWindow>(*station_, prompter_, desktop_);
     window_->SetProgramFolder(dir_.path());
     window_->show();
@@ -289,14 +294,182 @@ TEST_F(MainWindowTest, TickerChooserShowsTheTickerColoursOfThePageShown) {
   EXPECT_EQ(chooser->palette().color(QPalette::Base), QColor(255, 0, 0));
 }
 
-TEST_F(MainWindowTest, LampsAndBufferFollowTheStation) {
+struct LampCase {
+  const char* name;
+  QColor lit;
+  QColor dark;
+};
+
+TEST_F(MainWindowTest, LampsShowTheirLitAndDarkColours) {
+  const LampCase lamps[] = {
+      {"txtPageHold", QColor(192, 0, 192), QColor(64, 0, 64)},
+      {"txtACK", QColor(0, 255, 0), QColor(0, 64, 0)},
+      {"txtNAK", QColor(255, 0, 0), QColor(64, 0, 0)},
+      {"txtTimingSystem", QColor(0, 0, 255), QColor(0, 0, 64)},
+  };
   station_->OnTimerTick();
+  for (const LampCase& lamp : lamps) {
+    auto* box = window_->findChild<QLabel*>(lamp.name);
+    ASSERT_NE(box, nullptr) << lamp.name;
+    EXPECT_EQ(box->palette().color(QPalette::Window), lamp.dark) << lamp.name;
+  }
+  station_->globals().HoldCountdown = 2000;
+  station_->cycle().SelectNextBlock(6);
+  station_->cycle().SelectNextBlock(21);
+  station_->cycle().NoteTimingData();
+  station_->OnTimerTick();
+  for (const LampCase& lamp : lamps) {
+    auto* box = window_->findChild<QLabel*>(lamp.name);
+    EXPECT_EQ(box->palette().color(QPalette::Window), lamp.lit) << lamp.name;
+    EXPECT_TRUE(box->property("lit").toBool()) << lamp.name;
+  }
   auto* bar = window_->findChild<QProgressBar*>("transBuffer");
   EXPECT_EQ(bar->value(), station_->Lamps().bufferPosition);
-  auto* ack = window_->findChild<QLabel*>("lblAck");
-  ASSERT_NE(ack, nullptr);
-  EXPECT_EQ(ack->property("lit").toBool(), station_->Lamps().ack);
+  EXPECT_EQ(bar->toolTip(), "Buffer Position");
 }
+
+// A menu item's status tip takes the status bar's message area; the lamps and
+// the buffer bar stay.
+TEST_F(MainWindowTest, StatusTipsNeverHideTheLampsOrTheBufferBar) {
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  QStatusTipEvent tip(Action("miNewPage")->statusTip());
+  QApplication::sendEvent(window_.get(), &tip);
+  QApplication::processEvents();
+  for (const char* name : {"txtPageHold", "txtACK", "txtNAK", "txtTimingSystem"}) {
+    EXPECT_TRUE(window_->findChild<QLabel*>(name)->isVisible()) << name;
+  }
+  EXPECT_TRUE(window_->findChild<QProgressBar*>("transBuffer")->isVisible());
+}
+
+struct PastePath {
+  const char* name;
+  std::function<void(MainWindow&)> paste;
+};
+
+class MainWindowPasteErrorTest : public MainWindowTest,
+                                 public ::testing::WithParamInterface<PastePath> {};
+
+TEST_P(MainWindowPasteErrorTest, UnreadableClipboardIsReportedAndLinesStay) {
+  ShowPage(4, 3);
+  Editor().SetLineText(0, "KEEP");
+  desktop_.clipboardFails = true;
+  prompter_.QueueAnswer(PromptAnswer::kYes);  // the menu path asks first
+  GetParam().paste(*window_);
+  EXPECT_EQ(LastPrompt(), "Error pasting data from the Clipboard!");
+  EXPECT_EQ(prompter_.Shown().back().buttons, PromptButtons::kOk);
+  EXPECT_EQ(Page(4).Lines[0], FixedText("KEEP", 20));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BothPaths, MainWindowPasteErrorTest,
+    ::testing::Values(PastePath{"Menu", [](MainWindow& w) { w.OnToolClick("miPastePage"); }},
+                      PastePath{"EditorButton",
+                                [](MainWindow& w) {
+                                  w.editor()->findChild<QPushButton*>("cmdPastePage")->click();
+                                }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(MainWindowTest, ProgramThatCannotBeStartedIsReported) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"miNewPage", MainWindow::kNoTextEditorText},
+      {"miCalculator", MainWindow::kNoCalculatorText},
+  };
+  desktop_.launchSucceeds = false;
+  for (const auto& [tool, text] : cases) {
+    const size_t before = prompter_.Shown().size();
+    window_->OnToolClick(tool);
+    ASSERT_EQ(prompter_.Shown().size(), before + 1) << tool;
+    EXPECT_EQ(LastPrompt(), text);
+  }
+  desktop_.launchSucceeds = true;
+  const size_t before = prompter_.Shown().size();
+  window_->OnToolClick("miCalculator");
+  EXPECT_EQ(prompter_.Shown().size(), before);
+}
+
+// ---- The page editor is the frame's permanent child
+
+struct CloseRoute {
+  const char* name;
+  std::function<void(MainWindow&, QMdiSubWindow&)> act;
+};
+
+// Clicks along a widget's whole width, as a person's pointer would find
+// whatever button it draws.
+void ClickAcross(QWidget* widget) {
+  if (widget == nullptr || !widget->isVisible()) return;
+  for (int x = 1; x < widget->width(); x += 3) {
+    QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(x, widget->height() / 2));
+  }
+}
+
+class EditorCloseRouteTest : public MainWindowTest,
+                             public ::testing::WithParamInterface<CloseRoute> {};
+
+TEST_P(EditorCloseRouteTest, EditorSurvivesAndKeepsServingTheStation) {
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(window_.get()));
+  QPointer<PageEditorWindow> editor = window_->editor();
+  ASSERT_NE(editor, nullptr);
+  auto* frame = qobject_cast<QMdiSubWindow*>(editor->parentWidget());
+  ASSERT_NE(frame, nullptr);
+  QPointer<QMdiSubWindow> framePointer = frame;
+
+  GetParam().act(*window_, *frame);
+  for (int i = 0; i < 5; ++i) {
+    QApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  ASSERT_FALSE(editor.isNull()) << "the editor was destroyed";
+  ASSERT_FALSE(framePointer.isNull()) << "its frame was destroyed";
+  EXPECT_TRUE(editor->isVisible());
+  EXPECT_TRUE(frame->isMaximized());
+  EXPECT_EQ(window_->findChild<QMdiArea*>("mdiArea")->subWindowList().size(), 1);
+
+  // Everything that reaches into the editor still does.
+  ShowPage(1, 13);
+  station_->globals().Pages.SetLine(1, 2, "LANE 1 WINS");
+  Editor().OutputPageUpdate(1);  // as a timing record refreshes page 1
+  EXPECT_EQ(editor->DataBox(2)->text().trimmed(), "LANE 1 WINS");
+  prompter_.QueueAnswer(PromptAnswer::kYes);
+  window_->OnToolClick("miClearPage");
+  EXPECT_EQ(editor->DataBox(2)->text().trimmed(), "");
+  window_->OnToolClick("miRed");
+  EXPECT_EQ(editor->findChild<QWidget*>("picTitle")->palette().color(QPalette::Window),
+            QColor(192, 0, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Routes, EditorCloseRouteTest,
+    ::testing::Values(
+        CloseRoute{"MenuBarButtons",
+                   [](MainWindow& w, QMdiSubWindow&) {
+                     ClickAcross(w.menuBar()->cornerWidget(Qt::TopRightCorner));
+                   }},
+        CloseRoute{"SystemMenu",
+                   [](MainWindow&, QMdiSubWindow& frame) {
+                     if (QMenu* menu = frame.systemMenu()) {
+                       for (QAction* action : menu->actions()) action->trigger();
+                     }
+                   }},
+        CloseRoute{"CtrlF4",
+                   [](MainWindow&, QMdiSubWindow& frame) {
+                     QTest::keyClick(&frame, Qt::Key_F4, Qt::ControlModifier);
+                     QTest::keySequence(&frame, QKeySequence::Close);
+                   }},
+        CloseRoute{"CloseTool", [](MainWindow& w, QMdiSubWindow&) { w.OnToolClick("miClose"); }},
+        CloseRoute{"CloseAllTool",
+                   [](MainWindow& w, QMdiSubWindow&) { w.OnToolClick("miCloseAll"); }},
+        CloseRoute{"FrameClose", [](MainWindow&, QMdiSubWindow& frame) { frame.close(); }},
+        CloseRoute{"EditorClose",
+                   [](MainWindow&, QMdiSubWindow& frame) { frame.widget()->close(); }},
+        CloseRoute{"AreaCloseAll",
+                   [](MainWindow& w, QMdiSubWindow&) {
+                     auto* area = w.findChild<QMdiArea*>("mdiArea");
+                     area->closeActiveSubWindow();
+                     area->closeAllSubWindows();
+                   }},
+        CloseRoute{"Minimise", [](MainWindow&, QMdiSubWindow& frame) { frame.showMinimized(); }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainWindowTest, AboutAndChannelDialogsAreFreshEachTime) {
   QString versions[2];
@@ -352,8 +525,8 @@ class MainWindowLoadFailureTest : public ::testing::TestWithParam<LoadFailureCas
  protected:
   void SetUp() override {
     settings_.WriteSetting(kPageSettingsKey, kMaxPages, "10", kRegSz);
-    station_ = std::make_unique<Station>(settings_, prompter_, StationOptions{int16_t{0}, ""});
-    ASSERT_TRUE(station_->Start());
+    station_ = std::make_unique<Station>(settings_, prompter_, StationOptions{int16_t{0}});
+    station_->Start();
     station_->AddTickerEntry("GATES OPEN AT NOON");
     station_->globals().DelayEverything = true;
     shownBefore_ = prompter_.Shown().size();
@@ -429,8 +602,8 @@ TEST(MainWindowLoadTest, TheStepsRunInTheirOrderAndNothingIsShownWhenAllSucceed)
   SettingsStore settings;
   ScriptedPrompter prompter;
   ScriptedDesktop desktop;
-  Station station(settings, prompter, {int16_t{0}, ""});
-  ASSERT_TRUE(station.Start());
+  Station station(settings, prompter, {int16_t{0}});
+  station.Start();
   const size_t shown = prompter.Shown().size();
   std::vector<std::string> steps;
   MainWindow window(station, prompter, desktop,
@@ -461,8 +634,8 @@ TEST(MainWindowExitTest, ExitTellsWhichEditorDataDidNotReachTheDisk) {
     SettingsStore settings(HiveFiles::InFolder(folder.toStdString()));
     ScriptedPrompter prompter;
     ScriptedDesktop desktop;
-    Station station(settings, prompter, {int16_t{0}, ""});
-    ASSERT_TRUE(station.Start());
+    Station station(settings, prompter, {int16_t{0}});
+    station.Start();
     MainWindow window(station, prompter, desktop);
     window.show();
     station.editor().SelectVenue(7);

@@ -92,9 +92,7 @@ PageEditorWindow::PageEditorWindow(EditorModel& model, Desktop& desktop, QWidget
   setObjectName("frmOutput");
   setWindowTitle("Torvane TX Pages");
   BuildControls();
-  model_.AddObserver([this](EditorModel::Change change) {
-    if (alive_) OnChange(change);
-  });
+  observer_ = model_.AddObserver([this](EditorModel::Change change) { OnChange(change); });
   ShowCategories();
   ShowRaceControls();
   OnChange(EditorModel::Change::kVenue);
@@ -102,7 +100,11 @@ PageEditorWindow::PageEditorWindow(EditorModel& model, Desktop& desktop, QWidget
   ShowPage();
 }
 
-PageEditorWindow::~PageEditorWindow() { alive_ = false; }
+PageEditorWindow::~PageEditorWindow() {
+  model_.RemoveObserver(observer_);
+  // The boxes are destroyed after this body and still send focus events.
+  alive_ = false;
+}
 
 // ------------------------------------------------------------------ building
 
@@ -315,8 +317,7 @@ QWidget* PageEditorWindow::BuildPageCommands() {
   connect(cmdSendAllPages_, &QPushButton::clicked, this, [this] { model_.SendAllPages(); });
   connect(cmdRefreshPages_, &QPushButton::clicked, this, [this] { model_.RefreshPages(); });
   connect(cmdPastePage_, &QPushButton::clicked, this, [this] {
-    const QString text = desktop_.ClipboardText();
-    if (!text.isEmpty()) model_.PasteText(FromQt(text));
+    model_.PasteFromClipboard([this] { return FromQt(desktop_.ClipboardText()); });
   });
   connect(cmdGetClasses_, &QPushButton::clicked, this, [this] {
     const std::string text = model_.ToggleGetClasses();
@@ -518,24 +519,16 @@ void PageEditorWindow::PaintRows() {
   const bool pageChanged = paintedPage_[0] != c.fore[page] || paintedPage_[1] != c.back[page];
   const bool cursorChanged =
       paintedCursor_[0] != c.fore[cursor] || paintedCursor_[1] != c.back[cursor];
-  // A stored index outside the palette is not shown: the rows keep their colours.
-  const auto inPalette = [](int i) { return i >= 0 && i < kPaletteSize; };
   for (const Row& row : rows_) {
-    if (pageChanged && inPalette(c.fore[page]) && inPalette(c.back[page])) {
-      Paint(row.data, PaletteColour(c.fore[page]), PaletteColour(c.back[page]));
-    }
-    if (cursorChanged && inPalette(c.fore[cursor]) && inPalette(c.back[cursor])) {
-      Paint(row.link, PaletteColour(c.fore[cursor]), PaletteColour(c.back[cursor]));
-    }
+    if (pageChanged) PaintWithPalette(row.data, c.fore[page], c.back[page]);
+    if (cursorChanged) PaintWithPalette(row.link, c.fore[cursor], c.back[cursor]);
   }
   paintedPage_[0] = c.fore[page];
   paintedPage_[1] = c.back[page];
   paintedCursor_[0] = c.fore[cursor];
   paintedCursor_[1] = c.back[cursor];
   const auto title = static_cast<size_t>(ColourArea::kTitle);
-  if (inPalette(c.fore[title]) && inPalette(c.back[title])) {
-    Paint(txtTitle_, PaletteColour(c.fore[title]), PaletteColour(c.back[title]));
-  }
+  PaintWithPalette(txtTitle_, c.fore[title], c.back[title]);
 }
 
 void PageEditorWindow::ShowColours() {

@@ -79,6 +79,7 @@ class PageEditorWindow : public QWidget {
   EditorModel& model_;
   Desktop& desktop_;
   std::function<void(const std::string&)> send_;
+  size_t observer_ = 0;
   bool alive_ = true;
   bool painting_ = false;
 

@@ -262,6 +262,56 @@ TEST_F(PageEditorWindowTest, CursorGreenBackgroundPaintsEveryLinkBox) {
   EXPECT_EQ(window_->LinkBox(0)->palette().color(QPalette::Base), QColor(255, 255, 255));
 }
 
+struct StoredColourCase {
+  const char* name;
+  const char* fore;
+  const char* back;
+  QColor text;  // as painted on the rows
+  QColor base;
+};
+
+class PageEditorStoredColourTest : public PageEditorWindowTest,
+                                   public ::testing::WithParamInterface<StoredColourCase> {};
+
+// Each stored index is taken on its own: one outside the palette leaves that
+// colour as the rows had it, the other one still paints.
+TEST_P(PageEditorStoredColourTest, EachValidIndexPaintsTheRows) {
+  const StoredColourCase& c = GetParam();
+  Start(5);
+  ShowPage(3, 2);  // rows painted with page 3's defaults: black on yellow
+  settings_.WriteSetting(PageKey(4), "PageForeColor", c.fore, kRegSz);
+  settings_.WriteSetting(PageKey(4), "PageBackColor", c.back, kRegSz);
+  ShowPage(4, 2);
+  for (int i = 0; i <= 2; ++i) {
+    EXPECT_EQ(window_->DataBox(i)->palette().color(QPalette::Text), c.text) << i;
+    EXPECT_EQ(window_->DataBox(i)->palette().color(QPalette::Base), c.base) << i;
+  }
+  // Out-of-range values are kept as they were stored.
+  EXPECT_EQ(settings_.ReadSetting(PageKey(4), "PageForeColor"), c.fore);
+  EXPECT_EQ(settings_.ReadSetting(PageKey(4), "PageBackColor"), c.back);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PageEditorStoredColourTest,
+    ::testing::Values(
+        StoredColourCase{"BothValid", "3", "8", QColor(255, 255, 255), QColor(0, 255, 0)},
+        StoredColourCase{"ForeOutOfRange", "99", "8", QColor(0, 0, 0), QColor(0, 255, 0)},
+        StoredColourCase{"BackOutOfRange", "4", "-1", QColor(255, 0, 0), QColor(255, 255, 0)},
+        StoredColourCase{"BothOutOfRange", "16", "200", QColor(0, 0, 0), QColor(255, 255, 0)}),
+    [](const ::testing::TestParamInfo<StoredColourCase>& info) { return info.param.name; });
+
+TEST_F(PageEditorWindowTest, PasteButtonTellsWhenTheClipboardCannotBeRead) {
+  Start(5);
+  ShowPage(4, 1);
+  core_.editor().SetLineText(0, "KEEP");
+  desktop_.clipboardFails = true;
+  QTest::mouseClick(Child<QPushButton>("cmdPastePage"), Qt::LeftButton);
+  ASSERT_EQ(prompter_.Shown().size(), 1U);
+  EXPECT_EQ(prompter_.Shown()[0].text, "Error pasting data from the Clipboard!");
+  EXPECT_EQ(prompter_.Shown()[0].buttons, PromptButtons::kOk);
+  EXPECT_EQ(Page(4).Lines[0], FixedText("KEEP", 20));
+}
+
 TEST_F(PageEditorWindowTest, PasteButtonFillsTheRowsThatExist) {
   Start(5);
   ShowPage(4, 1);

@@ -30,8 +30,8 @@ class PortSettingsDialogTest : public ::testing::TestWithParam<Kind> {
   void SetUp() override {
     settings_.WriteSetting(kPortsKey, "COM3", "/dev/ttyUSB0", kRegSz);
     settings_.WriteSetting(kPortsKey, "COM5", "/nonexistent/torvane-tty", kRegSz);
-    station_ = std::make_unique<Station>(settings_, prompter_, StationOptions{int16_t{0}, ""});
-    ASSERT_TRUE(station_->Start());
+    station_ = std::make_unique<Station>(settings_, prompter_, StationOptions{int16_t{0}});
+    station_->Start();
   }
   std::unique_ptr<PortSettingsDialog> Open(Kind kind) {
     auto dialog = std::make_unique<PortSettingsDialog>(*station_, prompter_, kind);
@@ -170,8 +170,8 @@ class ApplyOverTcpTest : public ::testing::Test {
   void SetUp() override {
     RegisterWirelet(settings_);
     settings_.WriteSetting(kPageSettingsKey, kMaxPages, "10", kRegSz);
-    station_ = std::make_unique<Station>(settings_, prompter_, StationOptions{int16_t{0}, ""});
-    ASSERT_TRUE(station_->Start());
+    station_ = std::make_unique<Station>(settings_, prompter_, StationOptions{int16_t{0}});
+    station_->Start();
     window_ = std::make_unique<MainWindow>(*station_, prompter_, desktop_);
     window_->show();
     ASSERT_TRUE(server_.listen(QHostAddress::LocalHost));

@@ -3,10 +3,13 @@
 // and a start without its conversion library.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include "InstanceLock.h"
 
 namespace torvane {
 namespace {
@@ -97,6 +100,36 @@ TEST(ProgramTest, WithoutItsConversionLibraryTheLoadErrorIsShownAndTheWindowCome
       << run.err.toStdString();
   EXPECT_TRUE(run.err.contains("libTorvaneConvert.so")) << run.err.toStdString();
   EXPECT_TRUE(kReady.match(run.out).hasMatch()) << run.out.toStdString();
+}
+
+TEST(ProgramTest, SecondCopyLeavesTheSettingsFilesAlone) {
+  QTemporaryDir config;
+  ASSERT_TRUE(config.isValid());
+  ASSERT_TRUE(QDir(config.path()).mkpath("TorvaneTX"));
+  // A file the first copy would set aside as unreadable, were it read.
+  const QString settingsPath = config.filePath("TorvaneTX/HKEY_CURRENT_USER.reg");
+  const QByteArray unreadable = "not a settings file\n";
+  {
+    QFile file(settingsPath);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(unreadable);
+  }
+  InstanceLock running(config.filePath("TorvaneTX/TorvaneTX.lock").toStdString());
+  std::string error;
+  ASSERT_EQ(running.Take(&error), InstanceLock::Result::kTaken) << error;
+
+  const ProcessRun run = RunProgram(TORVANE_TORVANETX, {"--exit-when-ready"}, config.path());
+  ASSERT_FALSE(run.crashed) << run.err.toStdString();
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(run.err.contains("TorvaneTX: A previous instance of TorvaneTX has been detected."))
+      << run.err.toStdString();
+  EXPECT_FALSE(run.out.contains("ready after")) << run.out.toStdString();
+  QFile file(settingsPath);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), unreadable);
+  const QStringList inFolder = QDir(config.filePath("TorvaneTX")).entryList(QDir::Files);
+  EXPECT_EQ(inFolder, QStringList({"HKEY_CURRENT_USER.reg", "TorvaneTX.lock"}))
+      << inFolder.join(", ").toStdString();
 }
 
 }  // namespace

@@ -54,6 +54,12 @@ void ReceiverPreview::Refresh() {
   decodedRevision_ = card_.Revision();
   const MapImageBytes& image = card_.Bytes();
   decoded_ = DecodeImage(std::span<const uint8_t>(image.data(), image.size()));
+  if (card_.Revision() == 0) {
+    // A card that has taken nothing is not a card with bad rows.
+    lblState_->setText(kWaitingText);
+    update();
+    return;
+  }
   QString state = QString("%1 pages").arg(decoded_.pages.size());
   if (!decoded_.Valid()) {
     state += QString(", %1 bad checksums").arg(decoded_.badChecksums.size());

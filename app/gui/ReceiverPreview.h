@@ -21,6 +21,8 @@ class ReceiverPreview : public QWidget {
   Q_OBJECT
 
  public:
+  static constexpr const char* kWaitingText = "waiting for the first pass";
+
   // card must outlive the view.
   explicit ReceiverPreview(const AcknowledgedImage& card, QWidget* parent = nullptr);
 

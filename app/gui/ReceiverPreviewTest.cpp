@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QLabel>
+
 #include <string>
 
 #include "GuiTestSupport.h"
@@ -28,8 +30,8 @@ class ReceiverPreviewTest : public ::testing::Test {
     for (int i = 0; i < 8; ++i) {
       settings_.WriteSetting(kTransmitterKey, std::to_string(i), link[i], kRegSz);
     }
-    station_ = std::make_unique<Station>(settings_, prompter_, StationOptions{int16_t{0}, ""});
-    ASSERT_TRUE(station_->Start());
+    station_ = std::make_unique<Station>(settings_, prompter_, StationOptions{int16_t{0}});
+    station_->Start();
     ASSERT_TRUE(station_->TransmitterOpen());
     pty_.CloseSlaveCopy();
     window_ = std::make_unique<MainWindow>(*station_, prompter_, desktop_);
@@ -72,6 +74,9 @@ TEST_F(ReceiverPreviewTest, ShowsAnEditOnlyOnceTheTransmitterHasAcceptedIt) {
   preview->SelectPage(4);
   preview->Refresh();
   EXPECT_EQ(preview->ShownPage(), nullptr) << "the card holds nothing before any packet";
+  auto* state = preview->findChild<QLabel*>("lblReceiverState");
+  ASSERT_NE(state, nullptr);
+  EXPECT_EQ(state->text(), "waiting for the first pass");
 
   EditorModel& editor = station_->editor();
   editor.ShowPage("4");
@@ -89,6 +94,7 @@ TEST_F(ReceiverPreviewTest, ShowsAnEditOnlyOnceTheTransmitterHasAcceptedIt) {
   ASSERT_EQ(page->lines.size(), 3U);
   EXPECT_EQ(page->lines[1].text, FixedText("CAR 42 WINS", 20));
   EXPECT_EQ(page->pageColour, 14 * 16 + 0);  // black on yellow
+  EXPECT_TRUE(state->text().startsWith("11 pages")) << state->text().toStdString();
   // Every checksum of the page's own block holds. (The header's ticker address
   // catches up with the size change one pass later, as the cycle builds it.)
   const int end = page->address + 120 + 24 * 2;

@@ -12,6 +12,7 @@
 
 #include "Desktop.h"
 #include "ErrorReporter.h"
+#include "InstanceLock.h"
 #include "MainWindow.h"
 #include "ProgramFolder.h"
 #include "QMessageBoxPrompter.h"
@@ -100,13 +101,16 @@ int main(int argc, char** argv) {
   parser.process(app);
   const bool exitWhenReady = parser.isSet(kExitWhenReady);
 
-  SettingsStore settings(HiveFiles::InFolder(SettingsFolder()));
   QMessageBoxPrompter boxes;
   StderrPrompter unattended;
   Prompter& prompter = exitWhenReady ? static_cast<Prompter&>(unattended) : boxes;
+  // Before anything is read: a second copy must not touch the settings files.
+  InstanceLock instance(SettingsFolder() + "/TorvaneTX.lock");
+  if (!TakeInstanceLock(instance, prompter)) return 0;
+  SettingsStore settings(HiveFiles::InFolder(SettingsFolder()));
   QtDesktop desktop;
-  Station station(settings, prompter, {std::nullopt, SettingsFolder() + "/TorvaneTX.lock"});
-  if (!station.Start()) return 0;
+  Station station(settings, prompter);
+  station.Start();
   // The station's part of the load (the image built, the timer started) runs
   // after the editor opens and before the colours are restored: when it raised
   // (the conversion library cannot be loaded, for one), the window reports it as

@@ -1,8 +1,6 @@
 #include "Station.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFileInfo>
 #include <cstdio>
 
 #include "ClassesRootHive.h"
@@ -70,24 +68,7 @@ Station::Station(SettingsStore& settings, Prompter& prompter, StationOptions opt
 
 Station::~Station() { Shutdown(); }
 
-bool Station::Start() {
-  if (!options_.instanceLock.empty()) {
-    const QString path = QString::fromStdString(options_.instanceLock);
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    lock_ = std::make_unique<QLockFile>(path);
-    lock_->setStaleLockTime(0);
-    if (!lock_->tryLock(0) && lock_->error() != QLockFile::LockFailedError) {
-      // A lock that cannot be made at all must not keep the program from running.
-      std::fprintf(stderr, "TorvaneTX: cannot create the instance lock %s\n",
-                   options_.instanceLock.c_str());
-      lock_.reset();
-    } else if (!lock_->isLocked()) {
-      prompter_.Show({"A previous instance of TorvaneTX has been detected.", "TorvaneTX",
-                      PromptIcon::kInformation, PromptButtons::kOkCancel});
-      lock_.reset();
-      return false;
-    }
-  }
+void Station::Start() {
   SettingsStore::Batch batch(settings_);
   Globals& g = globals();
   const int16_t day = options_.dayOfYear.value_or(DayOfYearToday());
@@ -99,15 +80,16 @@ bool Station::Start() {
   OpenTiming();
 
   cycle_.ResetReplyState();
+  startedMs_ = QDateTime::currentMSecsSinceEpoch();
+  started_ = true;
   try {
     core_.StartUp({day, std::nullopt, g.TimingTcpActive});
   } catch (const std::exception& e) {
+    // Not on a half-loaded store: the cycle would send what the load left behind.
     loadError_ = e.what();
+    return;
   }
   timer_.start();
-  startedMs_ = QDateTime::currentMSecsSinceEpoch();
-  started_ = true;
-  return true;
 }
 
 void Station::OpenTransmitter() {
@@ -261,7 +243,6 @@ void Station::Shutdown() {
   SaveLinkSettings(settings_, kTimingSystemKey, g.TimingLink);
   SaveTickerList(settings_, tickerList_);
   settings_.WriteSetting(kMainKey, kDelayEverything, g.DelayEverything ? 1 : 0, kRegDword);
-  lock_.reset();
 }
 
 void Station::Guarded(const std::function<void()>& work) {
@@ -351,6 +332,7 @@ std::string Station::StatusLine() const {
                 static_cast<unsigned long long>(c.fullPasses), lastPass.c_str(),
                 lamps_.bufferPosition);
   std::string text = line;
+  if (!loadError_.empty()) text += " | main timer stopped, start-up stopped: " + loadError_;
   if (TransmitterBytesNotSent() > 0) {
     text += " | not sent, line behind: " + std::to_string(TransmitterBytesNotSent()) + " bytes";
   }

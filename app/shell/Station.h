@@ -6,7 +6,6 @@
 #ifndef TORVANE_APP_SHELL_STATION_H_
 #define TORVANE_APP_SHELL_STATION_H_
 
-#include <QLockFile>
 #include <QObject>
 #include <QTimer>
 #include <functional>
@@ -30,8 +29,6 @@ class ClassesRootHive;
 struct StationOptions {
   // Day of the year for the page headers; today when unset.
   std::optional<int16_t> dayOfYear;
-  // Refuse to start while another station holds this lock file; empty: no lock.
-  std::string instanceLock;
 };
 
 class Station : public QObject {
@@ -43,13 +40,15 @@ class Station : public QObject {
           QObject* parent = nullptr);
   ~Station() override;
 
-  // The start-up steps that need no window. False, with nothing read or opened,
-  // when another instance is running. A step that raises (the conversion
-  // library cannot be loaded, for one) ends the steps there but not the start:
-  // LoadError() tells what it was, for the caller to show, and the timer runs.
-  bool Start();
+  // The start-up steps that need no window; the caller has made sure no other
+  // instance runs (InstanceLock) before the settings were read. A load step
+  // that raises (the conversion library cannot be loaded, for one) skips the
+  // remaining ones, the main timer's start among them: LoadError() tells what
+  // it was, for the caller to show, and the station stays up for the operator.
+  void Start();
   // What stopped the start-up steps; empty when they all ran.
   const std::string& LoadError() const { return loadError_; }
+  bool TimerRunning() const { return timer_.isActive(); }
   // Errors raised out of event work since the start.
   uint64_t Faults() const { return errors_.Count(); }
   // Timer stopped, transmitter line closed, editor unloaded, links, ticker list
@@ -137,7 +136,6 @@ class Station : public QObject {
   SettingsStore& settings_;
   Prompter& prompter_;
   StationOptions options_;
-  std::unique_ptr<QLockFile> lock_;
   std::unique_ptr<ClassesRootHive> classes_;
 
   TimingPipeline core_;

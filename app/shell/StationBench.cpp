@@ -268,12 +268,11 @@ int MeasureOverTcp() {
   settings.WriteSetting(kTransmitterKey, "7", std::to_string(transmitter.Port()), kRegSz);
   settings.WriteSetting(kMainKey, kDelayEverything, 0, kRegDword);
   ScriptedPrompter prompter;
-  Station station(settings, prompter, {int16_t{0}, ""});
+  Station station(settings, prompter, {int16_t{0}});
   const auto deadline = Clock::now() + std::chrono::seconds(5);
-  if (station.Start()) {
-    while (!station.TransmitterOpen() && Clock::now() < deadline) {
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
+  station.Start();
+  while (!station.TransmitterOpen() && Clock::now() < deadline) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   }
   if (!station.TransmitterOpen()) {
     std::fprintf(stderr, "the station did not connect to its transmitter over TCP\n");
@@ -308,8 +307,9 @@ int Main() {
   SetSerialLink(settings, kTimingSystemKey, 4, 5);
   settings.WriteSetting(kMainKey, kDelayEverything, 0, kRegDword);
   ScriptedPrompter prompter;
-  Station station(settings, prompter, {int16_t{0}, ""});
-  if (!station.Start() || !station.TransmitterOpen()) {
+  Station station(settings, prompter, {int16_t{0}});
+  station.Start();
+  if (!station.TransmitterOpen()) {
     std::fprintf(stderr, "the station did not open its transmitter line\n");
     return 1;
   }

@@ -84,14 +84,16 @@ class StationTest : public ::testing::Test {
 TEST_F(StationTest, FirstStartWithoutPortsTellsTheOperatorAndRuns) {
   SettingsStore settings;
   {
-    Station station(settings, prompter_, {int16_t{0}, ""});
-    ASSERT_TRUE(station.Start());
+    Station station(settings, prompter_, {int16_t{0}});
+    station.Start();
     ASSERT_EQ(prompter_.Texts().size(), 1U);
     EXPECT_EQ(prompter_.Texts()[0],
               "Please go to Settings->Transmitter\nand select a port that Torvane "
               "Transmitter\nis connected to.");
     EXPECT_EQ(prompter_.Shown()[0].title, "Torvane TX - Communications");
     EXPECT_FALSE(station.TransmitterOpen());
+    EXPECT_TRUE(station.TimerRunning());
+    EXPECT_TRUE(station.LoadError().empty());
     EXPECT_EQ(station.globals().TickerAddress, 920);
     EXPECT_EQ(station.globals().MapEnd, 923);
     // Three ticks of silence, then the closed line still rebuilds and sends nothing.
@@ -107,29 +109,13 @@ TEST_F(StationTest, FirstStartWithoutPortsTellsTheOperatorAndRuns) {
   EXPECT_EQ(settings.ReadSetting("SOFTWARE\\TorvaneTX\\PageSettings\\", "MaxPages"), "2");
 }
 
-TEST_F(StationTest, SecondInstanceIsRefusedBeforeTouchingAnything) {
-  SettingsStore settings;
-  const std::string lock = dir_.filePath("TorvaneTX.lock").toStdString();
-  Station first(settings, prompter_, {int16_t{0}, lock});
-  ASSERT_TRUE(first.Start());
-  const uint64_t revision = settings.Revision();
-  ScriptedPrompter secondPrompter;
-  Station second(settings, secondPrompter, {int16_t{0}, lock});
-  EXPECT_FALSE(second.Start());
-  ASSERT_EQ(secondPrompter.Texts().size(), 1U);
-  EXPECT_EQ(secondPrompter.Texts()[0], "A previous instance of TorvaneTX has been detected.");
-  EXPECT_EQ(secondPrompter.Shown()[0].title, "TorvaneTX");
-  second.Shutdown();
-  EXPECT_EQ(settings.Revision(), revision);
-}
-
 TEST_F(StationTest, UnreachableTimingSystemIsReportedAndStartUpGoesOn) {
   SettingsStore settings;
   SetLink(settings, kTimingSystemKey, 25, 5);
   settings.WriteSetting(kTimingSystemKey, "6", "127.0.0.1", kRegSz);
   settings.WriteSetting(kTimingSystemKey, "7", "not-a-port", kRegSz);
-  Station station(settings, prompter_, {int16_t{0}, ""});
-  ASSERT_TRUE(station.Start());
+  Station station(settings, prompter_, {int16_t{0}});
+  station.Start();
   const auto texts = prompter_.Texts();
   EXPECT_NE(std::find(texts.begin(), texts.end(), "Unable to connect to timing system!"),
             texts.end());
@@ -145,8 +131,8 @@ TEST_F(StationTest, ResultsReachTheTransmitterAheadOfTheCyclicPass) {
   WireTimingSystem(settings, timingPty);
   settings.WriteSetting(kMainKey, kDelayEverything, 0, kRegDword);
 
-  Station station(settings, prompter_, {int16_t{0}, ""});
-  ASSERT_TRUE(station.Start());
+  Station station(settings, prompter_, {int16_t{0}});
+  station.Start();
   ASSERT_TRUE(station.TransmitterOpen());
   transmitterPty.CloseSlaveCopy();
   timingPty.CloseSlaveCopy();
@@ -198,8 +184,8 @@ TEST_F(StationTest, PageHoldKeepsPageOneBackUntilTheCountdownRunsOut) {
   WireTransmitter(settings, transmitterPty);
   WireTimingSystem(settings, timingPty);
   settings.WriteSetting(kMainKey, "PageDelay", "2", kRegSz);
-  Station station(settings, prompter_, {int16_t{0}, ""});
-  ASSERT_TRUE(station.Start());
+  Station station(settings, prompter_, {int16_t{0}});
+  station.Start();
   transmitterPty.CloseSlaveCopy();
   timingPty.CloseSlaveCopy();
   ASSERT_EQ(station.globals().PageDelay, 2);
@@ -238,8 +224,8 @@ TEST_F(StationTest, NakStormNeitherStallsNorCrashes) {
   ASSERT_TRUE(transmitterPty.ok());
   SettingsStore settings;
   WireTransmitter(settings, transmitterPty);
-  Station station(settings, prompter_, {int16_t{0}, ""});
-  ASSERT_TRUE(station.Start());
+  Station station(settings, prompter_, {int16_t{0}});
+  station.Start();
   transmitterPty.CloseSlaveCopy();
   TestTransmitter transmitter(transmitterPty);
   for (int i = 0; i < 4; ++i) station.OnTimerTick();
@@ -260,8 +246,8 @@ TEST_F(StationTest, TransmitterAnsweringWithoutReadingCannotGrowTheQueue) {
   ASSERT_TRUE(transmitterPty.ok());
   SettingsStore settings;
   WireTransmitter(settings, transmitterPty);
-  Station station(settings, prompter_, {int16_t{0}, ""});
-  ASSERT_TRUE(station.Start());
+  Station station(settings, prompter_, {int16_t{0}});
+  station.Start();
   transmitterPty.CloseSlaveCopy();
   for (int i = 0; i < 4; ++i) station.OnTimerTick();  // the first block after silence
 
@@ -295,8 +281,8 @@ TEST_F(StationTest, TransmitterLineClosedUnderTheStationIsReported) {
   ASSERT_TRUE(pty->ok());
   SettingsStore settings;
   WireTransmitter(settings, *pty);
-  Station station(settings, prompter_, {int16_t{0}, ""});
-  ASSERT_TRUE(station.Start());
+  Station station(settings, prompter_, {int16_t{0}});
+  station.Start();
   pty.reset();
   ASSERT_TRUE(PumpUntil([&] { return !prompter_.Texts().empty(); }));
   EXPECT_FALSE(station.TransmitterOpen());
@@ -316,8 +302,8 @@ TEST_F(StationTest, CommandStreamOverTcpLaysOutPageOne) {
   SettingsStore settings;
   RegisterWirelet(settings);
   SetTcpLink(settings, kTimingSystemKey, timing.Port());
-  Station station(settings, prompter_, {int16_t{0}, ""});
-  ASSERT_TRUE(station.Start());
+  Station station(settings, prompter_, {int16_t{0}});
+  station.Start();
   EXPECT_TRUE(station.globals().TimingTcpActive);
   ASSERT_TRUE(PumpUntil([&] {
     return station.globals().Pages[1].Lines[1].rfind("R[B:202]JONES", 0) == 0;
@@ -334,8 +320,8 @@ TEST_F(StationTest, RefusedTimingConnectionIsShownAsANetworkError) {
   SettingsStore settings;
   RegisterWirelet(settings);
   SetTcpLink(settings, kTimingSystemKey, testing::UnusedLoopbackPort());
-  Station station(settings, prompter_, {int16_t{0}, ""});
-  ASSERT_TRUE(station.Start());
+  Station station(settings, prompter_, {int16_t{0}});
+  station.Start();
   ASSERT_TRUE(PumpUntil([&] { return prompter_.Shown().back().title == "Network Connection"; },
                         5000));
   EXPECT_EQ(prompter_.Texts().back().rfind("Error 10061: ", 0), 0U) << prompter_.Texts().back();
@@ -363,8 +349,8 @@ TEST_F(StationTest, TransmitterOverTcpKeepsItsOwnLinkBesideTheTimingLink) {
   RegisterWirelet(settings);
   SetTcpLink(settings, kTransmitterKey, transmitter.Port());
   SetTcpLink(settings, kTimingSystemKey, timing.Port());
-  Station station(settings, prompter_, {int16_t{0}, ""});
-  ASSERT_TRUE(station.Start());
+  Station station(settings, prompter_, {int16_t{0}});
+  station.Start();
   ASSERT_TRUE(PumpUntil([&] { return station.TransmitterOpen(); }, 5000));
   for (int i = 0; i < 4; ++i) station.OnTimerTick();  // the first block after silence
   const int wanted = station.globals().MapEnd / 8 + 1;

@@ -19,6 +19,7 @@
 
 #include "AnsiText.h"
 #include "CliCommand.h"
+#include "InstanceLock.h"
 #include "MemoryDump.h"
 #include "NewsTicker.h"
 #include "ProgramFolder.h"
@@ -130,10 +131,13 @@ int RunStation(const Arguments& args) {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGUSR1, &action, nullptr);  // a status line now
-  SettingsStore settings(files);
   StderrPrompter prompter;
-  Station station(settings, prompter, {std::nullopt, SettingsFolder() + "/TorvaneTX.lock"});
-  if (!station.Start()) return 1;
+  // Before anything is read: a second copy must not touch the settings files.
+  InstanceLock instance(SettingsFolder() + "/TorvaneTX.lock");
+  if (!TakeInstanceLock(instance, prompter)) return 1;
+  SettingsStore settings(files);
+  Station station(settings, prompter);
+  station.Start();
   running = &station;
   if (!station.LoadError().empty()) {
     std::fprintf(stderr, "torvanetx-cli station: start-up stopped: %s\n",

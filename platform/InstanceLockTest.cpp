@@ -1,0 +1,103 @@
+#include "InstanceLock.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace torvane {
+namespace {
+
+class InstanceLockTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/instance-lock-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+
+  std::filesystem::path folder_;
+};
+
+TEST_F(InstanceLockTest, SecondHolderIsRefusedUntilTheFirstReleases) {
+  const std::string path = Path("sub/folder/TorvaneTX.lock");  // folders made on the way
+  std::string error;
+  InstanceLock first(path);
+  ASSERT_EQ(first.Take(&error), InstanceLock::Result::kTaken) << error;
+  EXPECT_TRUE(first.Held());
+  InstanceLock second(path);
+  EXPECT_EQ(second.Take(&error), InstanceLock::Result::kHeldElsewhere);
+  EXPECT_FALSE(second.Held());
+  first.Release();
+  EXPECT_EQ(second.Take(&error), InstanceLock::Result::kTaken);
+}
+
+TEST_F(InstanceLockTest, ProcessThatDiesWithoutReleasingLeavesNoStaleLock) {
+  const std::string path = Path("TorvaneTX.lock");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    InstanceLock lock(path);
+    std::string error;
+    const bool taken = lock.Take(&error) == InstanceLock::Result::kTaken;
+    _exit(taken ? 0 : 1);  // no destructor runs, as in a crash
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  InstanceLock lock(path);
+  std::string error;
+  EXPECT_EQ(lock.Take(&error), InstanceLock::Result::kTaken) << error;
+}
+
+struct StartCase {
+  const char* name;
+  bool heldElsewhere;
+  bool lockCannotBeMade;
+  bool expectStart;
+  size_t expectPrompts;
+};
+
+class TakeInstanceLockTest : public InstanceLockTest,
+                             public ::testing::WithParamInterface<StartCase> {};
+
+TEST_P(TakeInstanceLockTest, StartsOnlyWhenNoOtherCopyRuns) {
+  const StartCase& c = GetParam();
+  std::string path = Path("TorvaneTX.lock");
+  if (c.lockCannotBeMade) {
+    std::ofstream(Path("plain-file")) << "x";
+    path = Path("plain-file/TorvaneTX.lock");  // a folder on the way is a file
+  }
+  InstanceLock other(path);
+  std::string error;
+  if (c.heldElsewhere) {
+    ASSERT_EQ(other.Take(&error), InstanceLock::Result::kTaken);
+  }
+  InstanceLock lock(path);
+  ScriptedPrompter prompter;
+  EXPECT_EQ(TakeInstanceLock(lock, prompter), c.expectStart);
+  ASSERT_EQ(prompter.Shown().size(), c.expectPrompts);
+  if (c.expectPrompts > 0) {
+    EXPECT_EQ(prompter.Shown()[0].text, "A previous instance of TorvaneTX has been detected.");
+    EXPECT_EQ(prompter.Shown()[0].title, "TorvaneTX");
+    EXPECT_EQ(prompter.Shown()[0].icon, PromptIcon::kInformation);
+    EXPECT_EQ(prompter.Shown()[0].buttons, PromptButtons::kOkCancel);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TakeInstanceLockTest,
+                         ::testing::Values(StartCase{"OnlyCopy", false, false, true, 0},
+                                           StartCase{"AnotherCopyRuns", true, false, false, 1},
+                                           StartCase{"LockCannotBeMade", false, true, true, 0}),
+                         [](const ::testing::TestParamInfo<StartCase>& info) {
+                           return info.param.name;
+                         });
+
+}  // namespace
+}  // namespace torvane

@@ -94,6 +94,12 @@ ReadStatus ReadWholeFile(const std::string& path, std::string* contents, std::st
   return ReadStatus::kRead;
 }
 
+bool PathExists(const std::string& path) {
+  struct stat info {};
+  if (lstat(path.c_str(), &info) == 0) return true;
+  return errno != ENOENT && errno != ENOTDIR;
+}
+
 bool WriteFileAtomically(const std::string& path, const std::string& contents, std::string* error,
                          const RenameFunction& renameFile) {
   const std::string target = ResolveLink(path);

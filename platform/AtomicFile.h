@@ -15,6 +15,11 @@ enum class ReadStatus { kRead, kMissing, kFailed };
 // (with the reason in *error) when it exists but cannot be read.
 ReadStatus ReadWholeFile(const std::string& path, std::string* contents, std::string* error);
 
+// False only when nothing is at path (nor can be, a folder on the way being a
+// file); a symbolic link counts as there even when dangling, and a path that
+// cannot be looked at counts as there too.
+bool PathExists(const std::string& path);
+
 // Renames from to to, as rename(2): 0 on success, else -1 with errno set.
 using RenameFunction = std::function<int(const char* from, const char* to)>;
 

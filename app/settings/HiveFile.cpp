@@ -25,7 +25,7 @@ KeyTree HiveFile::Load() {
     case ReadStatus::kMissing:
       return KeyTree();
     case ReadStatus::kFailed:
-      keepFile_ = true;
+      keptBecause_ = "the file there could not be read (" + error + ")";
       report_("TorvaneTX: cannot read settings from " + path_ + ": " + error +
               "; starting with empty settings and leaving the file as it is");
       return KeyTree();
@@ -43,7 +43,7 @@ KeyTree HiveFile::Load() {
   }
   const std::string aside = MoveAside(path_, ".bad-" + UtcTimestamp(), &error);
   if (aside.empty()) {
-    keepFile_ = true;
+    keptBecause_ = "the file there could not be parsed nor set aside (" + error + ")";
     report_("TorvaneTX: cannot parse settings file " + fault + "; cannot set it aside (" + error +
             "), so it stays as it is and settings are kept in memory only");
   } else {
@@ -55,18 +55,28 @@ KeyTree HiveFile::Load() {
 
 bool HiveFile::Save(const KeyTree& tree) {
   if (readOnly_) return true;
-  if (keepFile_) return true;
   std::string error;
-  if (!WriteFileAtomically(path_, SerializeRegFile(tree, hiveName_), &error, rename_)) {
-    if (!failureReported_) {
-      report_("TorvaneTX: cannot save settings to " + path_ + ": " + error +
-              "; keeping them in memory");
-      failureReported_ = true;
+  if (!keptBecause_.empty()) {
+    // Nothing is lost by writing where the kept file no longer is.
+    if (PathExists(path_)) {
+      return Failed(keptBecause_ + ", so it is left as it is until it is moved away");
     }
-    return false;
+    keptBecause_.clear();
+  }
+  if (!WriteFileAtomically(path_, SerializeRegFile(tree, hiveName_), &error, rename_)) {
+    return Failed(error);
   }
   failureReported_ = false;
   return true;
+}
+
+bool HiveFile::Failed(const std::string& reason) {
+  if (!failureReported_) {
+    report_("TorvaneTX: cannot save settings to " + path_ + ": " + reason +
+            "; keeping them in memory");
+    failureReported_ = true;
+  }
+  return false;
 }
 
 }  // namespace torvane

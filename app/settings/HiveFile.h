@@ -23,13 +23,16 @@ class HiveFile {
   // The hive as the file holds it. A missing file is an empty hive. A file that
   // cannot be parsed is renamed to <path>.bad-<UTC timestamp> (unless read-only),
   // reported with its failing line, and the hive starts empty. A file that exists
-  // but cannot be read, or cannot be set aside, is reported and never saved over:
-  // the hive then lives in memory only.
+  // but cannot be read, or cannot be set aside, is reported, the hive starts
+  // empty, and the file is never saved over: it may hold settings the operator
+  // wants back.
   KeyTree Load();
 
-  // Writes tree to the file atomically; true when it is on disk (or nothing is to
-  // be written: read-only, or saving was given up at Load). The first failure is
-  // reported; later ones are not until a save has succeeded again.
+  // Writes tree to the file atomically; true when it is on disk, or when nothing
+  // is to be written (read-only). False when the write fails, and while the file
+  // that Load could neither read nor set aside is still at the path; once it has
+  // been moved away, saves write a new file. The first failure is reported with
+  // its reason; later ones are not until a save has succeeded again.
   bool Save(const KeyTree& tree);
 
   const std::string& Path() const { return path_; }
@@ -38,12 +41,17 @@ class HiveFile {
   void SetRenameForTest(RenameFunction renameFile) { rename_ = std::move(renameFile); }
 
  private:
+  // Reports reason unless a failure has been reported since the last success;
+  // returns false.
+  bool Failed(const std::string& reason);
+
   std::string path_;
   std::string hiveName_;
   bool readOnly_;
   Reporter report_;
   RenameFunction rename_;
-  bool keepFile_ = false;  // the file on disk must not be replaced
+  // Why the file at path_ must not be replaced; empty when it may be.
+  std::string keptBecause_;
   bool failureReported_ = false;
 };
 

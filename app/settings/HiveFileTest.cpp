@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,7 +21,7 @@ constexpr const char* kHive = "HKEY_CURRENT_USER";
 
 class HiveFileTest : public testing::Test {
  protected:
-  std::string Path() const { return folder_.File("HKEY_CURRENT_USER.reg"); }
+  std::string Path() const { return folder_.File(fileName_); }
 
   HiveFile MakeFile(bool readOnly = false) {
     return HiveFile(Path(), kHive, readOnly,
@@ -38,6 +41,7 @@ class HiveFileTest : public testing::Test {
   }
 
   TempFolder folder_;
+  std::string fileName_ = "HKEY_CURRENT_USER.reg";
   std::vector<std::string> messages_;
 };
 
@@ -133,17 +137,125 @@ TEST_F(HiveFileTest, ReadOnlyLeavesABadFileWhereItIs) {
   EXPECT_NE(messages_[0].find("line 1"), std::string::npos);
 }
 
-TEST_F(HiveFileTest, UnreadableFileIsReportedAndNeverSavedOver) {
-  // A folder where the file should be: it exists but cannot be read as a file.
-  ASSERT_EQ(mkdir(Path().c_str(), 0755), 0);
-  WriteFileText(Path() + "/inside", "keep me");
+std::string LinkTarget(const std::string& path) {
+  char target[4096];
+  const ssize_t n = readlink(path.c_str(), target, sizeof target);
+  return n < 0 ? "<not a link>" : std::string(target, static_cast<size_t>(n));
+}
+
+// A file that Load can neither read nor set aside, made so that root cannot get
+// past it either.
+struct KeptFile {
+  const char* name;
+  std::string fileName;
+  std::function<void(const std::string& path)> make;
+  // What is at path that a save must not change.
+  std::function<std::string(const std::string& path)> contents;
+  const char* loadReport;
+};
+
+void PrintTo(const KeptFile& kept, std::ostream* out) { *out << kept.name; }
+
+class KeptFileTest : public HiveFileTest, public testing::WithParamInterface<KeptFile> {
+ protected:
+  KeptFileTest() { fileName_ = GetParam().fileName; }
+};
+
+TEST_P(KeptFileTest, SavesFailUntilTheFileIsMovedAway) {
+  const KeptFile& kept = GetParam();
+  ASSERT_NO_FATAL_FAILURE(kept.make(Path()));
+  const std::string before = kept.contents(Path());
+  HiveFile file = MakeFile();
+  EXPECT_EQ(file.Load().Root().SubkeyCount(), 0u);
+  ASSERT_EQ(messages_.size(), 1u);
+  EXPECT_NE(messages_[0].find(kept.loadReport), std::string::npos) << messages_[0];
+
+  EXPECT_FALSE(file.Save(TreeWith("A", "1")));
+  EXPECT_FALSE(file.Save(TreeWith("A", "2")));
+  EXPECT_EQ(kept.contents(Path()), before);
+  ASSERT_EQ(messages_.size(), 2u) << "the refused saves are reported once";
+  EXPECT_EQ(
+      messages_[1].rfind(
+          "TorvaneTX: cannot save settings to " + Path() + ": the file there could not be ", 0),
+      0u)
+      << messages_[1];
+  EXPECT_NE(messages_[1].find("left as it is until it is moved away"), std::string::npos)
+      << messages_[1];
+
+  // The operator takes the file away: nothing is lost by writing a new one.
+  const std::string away = folder_.File("moved-away");
+  ASSERT_EQ(std::rename(Path().c_str(), away.c_str()), 0);
+  EXPECT_TRUE(file.Save(TreeWith("A", "3")));
+  EXPECT_EQ(TextOf(MakeFile().Load(), "A"), "3");
+  EXPECT_EQ(kept.contents(away), before);
+  EXPECT_EQ(messages_.size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    HiveFile, KeptFileTest,
+    testing::Values(KeptFile{"Folder", "HKEY_CURRENT_USER.reg",
+                             [](const std::string& path) {
+                               ASSERT_EQ(mkdir(path.c_str(), 0755), 0);
+                               WriteFileText(path + "/inside", "keep me");
+                             },
+                             [](const std::string& path) { return ReadFileText(path + "/inside"); },
+                             "cannot read settings from "},
+                    KeptFile{"SymbolicLinkLoop", "HKEY_CURRENT_USER.reg",
+                             [](const std::string& path) {
+                               const std::string other = path + ".other";
+                               ASSERT_EQ(symlink(other.c_str(), path.c_str()), 0);
+                               ASSERT_EQ(symlink(path.c_str(), other.c_str()), 0);
+                             },
+                             LinkTarget, "cannot read settings from "},
+                    // The name leaves no room for the set-aside suffix within a file name's
+                    // 255 bytes, while the temporary file of a save still fits.
+                    KeptFile{"UnparsableWithNoRoomForTheSetAsideName",
+                             std::string(236, 'h') + ".reg",
+                             [](const std::string& path) { WriteFileText(path, "garbage\n"); },
+                             ReadFileText, "cannot set it aside (File name too long)"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Whatever Load found, the next save writes the file.
+struct LoadedFile {
+  const char* name;
+  std::function<void(TempFolder& folder, const std::string& path)> make;
+};
+
+void PrintTo(const LoadedFile& loaded, std::ostream* out) { *out << loaded.name; }
+
+class LoadedFileTest : public HiveFileTest, public testing::WithParamInterface<LoadedFile> {};
+
+TEST_P(LoadedFileTest, SaveWritesTheFile) {
+  ASSERT_NO_FATAL_FAILURE(GetParam().make(folder_, Path()));
   HiveFile file = MakeFile();
   file.Load();
   EXPECT_TRUE(file.Save(TreeWith("A", "1")));
-  EXPECT_EQ(ReadFileText(Path() + "/inside"), "keep me");
-  ASSERT_EQ(messages_.size(), 1u);
-  EXPECT_NE(messages_[0].find("cannot read settings from " + Path()), std::string::npos);
+  EXPECT_EQ(TextOf(MakeFile().Load(), "A"), "1");
+  for (const std::string& message : messages_) {
+    EXPECT_EQ(message.find("cannot save"), std::string::npos) << message;
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    HiveFile, LoadedFileTest,
+    testing::Values(
+        LoadedFile{"Missing", [](TempFolder&, const std::string&) {}},
+        LoadedFile{"Empty", [](TempFolder&, const std::string& path) { WriteFileText(path, ""); }},
+        LoadedFile{"Valid",
+                   [](TempFolder&, const std::string& path) {
+                     WriteFileText(path,
+                                   "REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\TorvaneTX\\Main]\n"
+                                   "\"A\"=\"0\"\n");
+                   }},
+        LoadedFile{"UnparsableSetAside",
+                   [](TempFolder&, const std::string& path) { WriteFileText(path, "garbage\n"); }},
+        // Nothing can be read through it, yet it is not a file to keep.
+        LoadedFile{"DanglingSymbolicLink",
+                   [](TempFolder& folder, const std::string& path) {
+                     const std::string target = folder.File("not-yet.reg");
+                     ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
+                   }}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HiveFileTest, EmptyFileIsAnEmptyHive) {
   WriteFileText(Path(), "");

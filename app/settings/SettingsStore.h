@@ -39,7 +39,9 @@ class SettingsStore {
  public:
   // Loads both hives. A file that cannot be parsed is renamed aside
   // (<file>.bad-<UTC timestamp>), reported on stderr with the failing line, and
-  // the hive starts empty; a missing file is an empty hive.
+  // the hive starts empty; a missing file is an empty hive. A file that cannot
+  // be read or set aside is reported and left alone: that hive starts empty and
+  // its changes stay unsaved until the file has been moved away.
   explicit SettingsStore(HiveFiles files = HiveFiles::None());
   ~SettingsStore();  // flushes
   SettingsStore(const SettingsStore&) = delete;
@@ -78,11 +80,13 @@ class SettingsStore {
   uint64_t Revision(Hive hive = Hive::kCurrentUser) const;
 
   // Saves every changed hive atomically (temporary file, fsync, rename). An
-  // unwritable folder is reported once on stderr; the store keeps running from memory.
+  // unwritable folder, or a file left alone at load, is reported once on stderr;
+  // the store keeps running from memory.
   void Flush();
 
   // True while a change of a hive with a file is not on disk yet: inside a Batch,
-  // or because the last save failed. Never for memory-only or read-only hives.
+  // or because the last save failed or was refused (a file left alone at load).
+  // Never for memory-only or read-only hives.
   // Callers that must tell the operator whether a write reached the disk call
   // Flush() first, then ask about the hive they wrote.
   bool HasUnsavedChanges() const;

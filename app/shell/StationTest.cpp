@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <string>
 
@@ -361,6 +363,95 @@ TEST_F(StationTest, TransmitterOverTcpKeepsItsOwnLinkBesideTheTimingLink) {
   EXPECT_TRUE(prompter_.Texts().empty());
   station.Shutdown();
 }
+
+// The operator's settings file at shutdown: one to write, and two the station
+// must leave alone, made so that root cannot get past them either.
+enum class UserFile {
+  kWritable,
+  kFolder,                   // cannot be read
+  kUnparsableWithALongName,  // no room for the set-aside name within 255 bytes
+};
+
+class StationSavingTest : public ::testing::TestWithParam<UserFile> {
+ protected:
+  QString Path() const {
+    return dir_.filePath(GetParam() == UserFile::kUnparsableWithALongName
+                             ? QString(236, 'h') + ".reg"
+                             : QString("HKEY_CURRENT_USER.reg"));
+  }
+  // What is at the path that a refused save must not change.
+  QByteArray Contents() const {
+    QFile file(GetParam() == UserFile::kFolder ? Path() + "/inside" : Path());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+  }
+  void Write(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+  }
+
+  QTemporaryDir dir_;
+};
+
+TEST_P(StationSavingTest, ShutdownTellsWhichEditsCannotBeSaved) {
+  switch (GetParam()) {
+    case UserFile::kWritable:
+      break;
+    case UserFile::kFolder:
+      ASSERT_TRUE(QDir().mkpath(Path()));
+      ASSERT_NO_FATAL_FAILURE(Write(Path() + "/inside", "keep me"));
+      break;
+    case UserFile::kUnparsableWithALongName:
+      ASSERT_NO_FATAL_FAILURE(Write(Path(), "garbage\n"));
+      break;
+  }
+  const QByteArray before = Contents();
+  HiveFiles files;
+  files.currentUser = Path().toStdString();
+  ScriptedPrompter prompter;
+  {
+    SettingsStore settings(files);
+    Station station(settings, prompter, {int16_t{0}});
+    station.Start();
+    station.editor().SelectVenue(7);
+    const size_t shown = prompter.Shown().size();
+    station.Shutdown();
+
+    std::vector<std::string> texts;
+    for (size_t i = shown; i < prompter.Shown().size(); ++i) {
+      texts.push_back(prompter.Shown()[i].text);
+      EXPECT_EQ(prompter.Shown()[i].title, "TorvaneTX");
+    }
+    const bool saves = GetParam() == UserFile::kWritable;
+    const std::vector<std::string> unsaved = {
+        "Unable to Save Maximum Page Size", "Unable to Save Page Data!", "Unable to Save VenueID!",
+        "Unable to Save Page Delay!"};
+    EXPECT_EQ(texts, saves ? std::vector<std::string>{} : unsaved);
+    EXPECT_EQ(settings.HasUnsavedChanges(), !saves);
+  }
+  if (GetParam() == UserFile::kWritable) {
+    HiveFiles readOnly = files;
+    readOnly.readOnly = true;
+    EXPECT_EQ(SettingsStore(readOnly).ReadSetting(kMainKey, kVenueId), "7");
+  } else {
+    EXPECT_EQ(Contents(), before);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Station, StationSavingTest,
+                         ::testing::Values(UserFile::kWritable, UserFile::kFolder,
+                                           UserFile::kUnparsableWithALongName),
+                         [](const auto& info) {
+                           switch (info.param) {
+                             case UserFile::kWritable:
+                               return "Writable";
+                             case UserFile::kFolder:
+                               return "Folder";
+                             case UserFile::kUnparsableWithALongName:
+                               return "UnparsableWithALongName";
+                           }
+                           return "";
+                         });
 
 }  // namespace
 }  // namespace torvane

@@ -436,6 +436,18 @@ TEST_P(EditorCloseRouteTest, EditorSurvivesAndKeepsServingTheStation) {
   window_->OnToolClick("miRed");
   EXPECT_EQ(editor->findChild<QWidget*>("picTitle")->palette().color(QPalette::Window),
             QColor(192, 0, 0));
+  desktop_.clipboard = "PASTED\r\n";
+  prompter_.QueueAnswer(PromptAnswer::kYes);
+  window_->OnToolClick("miPastePage");
+  EXPECT_EQ(editor->DataBox(0)->text().trimmed(), "PASTED");
+  const QString path = dir_.filePath("Page1.txt");
+  desktop_.files.push_back(path);
+  window_->OnToolClick("miSavePage");
+  desktop_.files.push_back(path);
+  window_->OnToolClick("miOpenPage");
+  EXPECT_EQ(editor->DataBox(0)->text().trimmed(), "PASTED");
+  window_->OnToolClick("miSendTicker");
+  EXPECT_EQ(Action("miSendTicker")->text(), "Stop");
 }
 
 INSTANTIATE_TEST_SUITE_P(

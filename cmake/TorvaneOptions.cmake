@@ -33,3 +33,24 @@ function(torvane_add_fuzzer name)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} torvane_options)
 endfunction()
+
+# torvane_add_fuzz_target(NAME SOURCES... LIBS ... CORPUS DIR): a libFuzzer target
+# with a short run over its seed corpus as a test, or, without libFuzzer, the
+# same target run over the corpus and deterministic mutations of it, so every
+# ordinary test run still exercises it.
+function(torvane_add_fuzz_target name)
+  cmake_parse_arguments(ARG "" "CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(TORVANE_FUZZERS)
+    torvane_add_fuzzer(${name} SOURCES ${ARG_SOURCES} LIBS ${ARG_LIBS})
+    file(GLOB seeds ${ARG_CORPUS}/*)
+    string(REPLACE ";" "," seeds "${seeds}")
+    add_test(NAME ${name}_smoke
+             COMMAND ${name} -runs=5000 -max_len=4096 -seed_inputs=${seeds}
+                     -artifact_prefix=${CMAKE_CURRENT_BINARY_DIR}/)
+  else()
+    add_executable(${name}_smoke ${ARG_SOURCES} ${PROJECT_SOURCE_DIR}/cmake/FuzzSmokeMain.cpp)
+    target_link_libraries(${name}_smoke PRIVATE ${ARG_LIBS} torvane_options)
+    add_test(NAME ${name}_smoke COMMAND ${name}_smoke ${ARG_CORPUS} --mutations=1000)
+  endif()
+endfunction()
+

@@ -5,6 +5,7 @@
 
 #include "ClassesRootHive.h"
 #include "LinkSettingsStore.h"
+#include "LocalDate.h"
 #include "PortOpening.h"
 #include "SerialLine.h"
 #include "SettingsKeys.h"
@@ -71,7 +72,8 @@ Station::~Station() { Shutdown(); }
 void Station::Start() {
   SettingsStore::Batch batch(settings_);
   Globals& g = globals();
-  const int16_t day = options_.dayOfYear.value_or(DayOfYearToday());
+  const CalendarDate today = LocalToday();
+  const int16_t day = options_.dayOfYear.value_or(DayOfYear(today.year, today.month, today.day));
 
   LoadLinkSettings(settings_, kTransmitterKey, g.TransmitterLink);
   LoadLinkSettings(settings_, kTimingSystemKey, g.TimingLink);

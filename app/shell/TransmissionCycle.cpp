@@ -1,17 +1,8 @@
 #include "TransmissionCycle.h"
 
+#include "ImageLayout.h"
+
 namespace torvane {
-namespace {
-
-constexpr int16_t kFirstPageBlock = 272;
-
-int16_t PageBlockEnd(const PageStore& pages, int k) {
-  const PageRecord& page = pages[k];
-  const auto lines = static_cast<int>(page.Links.size());
-  return static_cast<int16_t>(page.Address + 120 + 24 * (lines - 1));
-}
-
-}  // namespace
 
 TransmissionCycle::TransmissionCycle(Globals& globals, TransmitterLine& line,
                                      ImageMaintenance& image)
@@ -34,7 +25,7 @@ void TransmissionCycle::CyclicStep() {
     g_.TxCursor = 0;
     ++counters_.fullPasses;
     image_.BuildIndexTable();
-  } else if (g_.TxCursor < kFirstPageBlock) {
+  } else if (g_.TxCursor < kFirstPageAddress) {
     image_.BuildIndexTable();
   } else {
     image_.BuildImage();
@@ -95,8 +86,8 @@ void TransmissionCycle::SelectNextBlock(uint8_t b) {
     SendFromWindow(g_.PageWindow);
     return;
   }
-  page1Start_ = g_.Pages[1].Address;
-  page1End_ = PageBlockEnd(g_.Pages, 1);
+  page1Start_ = g_.Pages[kResultPage].Address;
+  page1End_ = static_cast<int16_t>(page1Start_ + g_.Pages.PageBlockSize(kResultPage));
   if (g_.TxCursor >= page1Start_ && g_.TxCursor < page1End_) g_.TxCursor = page1End_;
   CyclicStep();
 }

@@ -11,6 +11,7 @@
 #include "CliCommand.h"
 #include "Globals.h"
 #include "ImageBuilder.h"
+#include "LocalDate.h"
 #include "MemoryDump.h"
 #include "NewsTicker.h"
 #include "PageColours.h"
@@ -119,7 +120,9 @@ int RunImage(const Arguments& args) {
   // Start-up: the editor loads the pages and the colours of the page it shows.
   LoadPageStore(settings, g.Pages);
   LoadPageColours(settings, kStartPage);
-  g.DayOfYear = request.dayOfYear ? *request.dayOfYear : DayOfYearToday();
+  const CalendarDate today = LocalToday();
+  g.DayOfYear =
+      request.dayOfYear ? *request.dayOfYear : DayOfYear(today.year, today.month, today.day);
   g.Race.HeadsUp = request.headsUp;
   ImageBuilder builder(g, settings);
   builder.BuildIndexTable();

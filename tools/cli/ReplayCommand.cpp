@@ -14,6 +14,7 @@
 
 #include "CliCommand.h"
 #include "Globals.h"
+#include "LocalDate.h"
 #include "MemoryDump.h"
 #include "Prompter.h"
 #include "ReplayJson.h"
@@ -178,7 +179,9 @@ int RunReplay(const Arguments& args) {
 
   const Framing framing = *request.framing;
   PipelineStart start;
-  start.dayOfYear = request.dayOfYear ? *request.dayOfYear : DayOfYearToday();
+  const CalendarDate today = LocalToday();
+  start.dayOfYear =
+      request.dayOfYear ? *request.dayOfYear : DayOfYear(today.year, today.month, today.day);
   start.delayEverything = request.delayEverything;
   start.timingTcpActive = framing == Framing::kCommand;
   replay->StartUp(start);

@@ -17,14 +17,16 @@ TEST_P(DayOfYearTest, CountsWholeDaysSinceFirstJanuary) {
   EXPECT_EQ(DayOfYear(c.year, c.month, c.day), c.expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Dates, DayOfYearTest,
-    ::testing::Values(DateCase{2026, 1, 1, 0}, DateCase{2024, 12, 31, 365},
-                      DateCase{2026, 12, 31, 364}, DateCase{2024, 2, 29, 59},
-                      DateCase{2024, 3, 1, 60}, DateCase{2026, 3, 1, 59},
-                      DateCase{1900, 3, 1, 59},   // not a leap year
-                      DateCase{2000, 3, 1, 60},   // leap year
-                      DateCase{2026, 12, 7, 340}));
+INSTANTIATE_TEST_SUITE_P(Dates, DayOfYearTest,
+                         ::testing::Values(DateCase{2026, 1, 1, 0}, DateCase{2024, 12, 31, 365},
+                                           DateCase{2026, 12, 31, 364}, DateCase{2024, 2, 29, 59},
+                                           DateCase{2024, 3, 1, 60}, DateCase{2026, 3, 1, 59},
+                                           DateCase{1900, 3, 1, 59},  // not a leap year
+                                           DateCase{2000, 3, 1, 60},  // leap year
+                                           DateCase{2026, 12, 7, 340},
+                                           DateCase{2026, 0, 1,
+                                                    0},  // month below the range: January
+                                           DateCase{2026, 13, 31, 364}));  // month above: December
 
 TEST(GlobalsTest, StartsAsTheProgramDoes) {
   const Globals g;

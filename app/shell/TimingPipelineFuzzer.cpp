@@ -10,9 +10,9 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "Globals.h"
+#include "GlobalsShape.h"
 #include "Prompter.h"
 #include "ReceiveFramer.h"
 #include "SettingsKeys.h"
@@ -27,35 +27,7 @@ void Check(bool condition) {
   if (!condition) std::abort();
 }
 
-void CheckLane(const LaneResult& lane) {
-  for (const std::string* field :
-       {&lane.Dial, &lane.ReactionTime, &lane.Sixty, &lane.ThreeThirty, &lane.EighthTime,
-        &lane.EighthSpeed, &lane.Thousand, &lane.EventSixValue, &lane.QuarterTime,
-        &lane.QuarterSpeed, &lane.Margin, &lane.DialDifference}) {
-    Check(field->size() == kLaneValueWidth);
-  }
-}
-
-void CheckShape(const Globals& g) {
-  CheckLane(g.Race.LeftLane);
-  CheckLane(g.Race.RightLane);
-  Check(g.Race.CurrentClass.size() == kTitleWidth);
-  Check(g.Race.BumpTime.size() == kLaneValueWidth);
-  Check(g.Pages.N() >= 2 && g.Pages.PageSize(1) >= 12);
-  for (int k = 0; k <= g.Pages.N(); ++k) {
-    const PageRecord& page = g.Pages[k];
-    Check(page.Title.size() == kTitleWidth);
-    Check(page.Lines.size() == page.Links.size());
-    for (const std::string& line : page.Lines) Check(line.size() == kLineWidth);
-    for (int16_t link : page.Links) Check(link >= 0 && link <= 255);
-  }
-  std::vector<SendWindow> windows(g.LineWindows.begin(), g.LineWindows.end());
-  windows.insert(windows.end(), {g.BodyWindow, g.NamesWindow, g.TitleWindow, g.PageWindow});
-  for (const SendWindow& w : windows) {
-    Check(w.Next >= 0 && w.End >= 0);
-    Check(w.End <= kMapImageSize - 8 || !w.Pending());
-  }
-}
+void CheckShape(const Globals& g) { Check(GlobalsShapeFault(g).empty()); }
 
 // Pages 0..6 as stored: page 2 indexes classes on pages 3..6, one of them too
 // small for a full qualifying list, one link past the last page, one below 3.

@@ -1,7 +1,7 @@
 // What the timing data has said about the race being run. Fixed-width fields
 // always hold exactly their width.
-#ifndef TORVANE_APP_SHELL_RACESTATE_H_
-#define TORVANE_APP_SHELL_RACESTATE_H_
+#ifndef TORVANE_APP_STATE_RACESTATE_H_
+#define TORVANE_APP_STATE_RACESTATE_H_
 
 #include <array>
 #include <cstdint>
@@ -64,4 +64,4 @@ struct RaceState {
 
 }  // namespace torvane
 
-#endif  // TORVANE_APP_SHELL_RACESTATE_H_
+#endif  // TORVANE_APP_STATE_RACESTATE_H_

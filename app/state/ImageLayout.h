@@ -1,7 +1,7 @@
 // Where everything lies in the memory-map image: index table, image header,
 // page blocks and their rows, and the news ticker block.
-#ifndef TORVANE_APP_MEMMAP_IMAGELAYOUT_H_
-#define TORVANE_APP_MEMMAP_IMAGELAYOUT_H_
+#ifndef TORVANE_APP_STATE_IMAGELAYOUT_H_
+#define TORVANE_APP_STATE_IMAGELAYOUT_H_
 
 #include "MapImage.h"
 
@@ -59,4 +59,4 @@ static_assert(BlockSizeForLines(0) == 120);
 
 }  // namespace torvane
 
-#endif  // TORVANE_APP_MEMMAP_IMAGELAYOUT_H_
+#endif  // TORVANE_APP_STATE_IMAGELAYOUT_H_

@@ -1,7 +1,7 @@
 // The state a timing replay leaves, as one line of JSON: the page store, the
 // race state, the send windows and the message boxes shown.
-#ifndef TORVANE_APP_EDITOR_REPLAYJSON_H_
-#define TORVANE_APP_EDITOR_REPLAYJSON_H_
+#ifndef TORVANE_APP_SHELL_REPLAYJSON_H_
+#define TORVANE_APP_SHELL_REPLAYJSON_H_
 
 #include <string>
 #include <vector>
@@ -22,4 +22,4 @@ std::string ReplayJson(const Globals& globals, const std::vector<std::string>& m
 
 }  // namespace torvane
 
-#endif  // TORVANE_APP_EDITOR_REPLAYJSON_H_
+#endif  // TORVANE_APP_SHELL_REPLAYJSON_H_

@@ -1,6 +1,6 @@
 #include "Globals.h"
 
-#include <ctime>
+#include <algorithm>
 
 namespace torvane {
 
@@ -15,16 +15,10 @@ void Globals::ResetSendWindows() {
 int16_t DayOfYear(int year, int month, int day) {
   static constexpr int kDaysBefore[12] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
   const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-  int days = kDaysBefore[(month - 1) % 12] + day - 1;
+  month = std::clamp(month, 1, 12);
+  int days = kDaysBefore[month - 1] + day - 1;
   if (leap && month > 2) ++days;
   return static_cast<int16_t>(days);
-}
-
-int16_t DayOfYearToday() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return static_cast<int16_t>(local.tm_yday);
 }
 
 }  // namespace torvane

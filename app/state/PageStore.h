@@ -1,7 +1,7 @@
 // The page store: pages 0..N, each a title and lines 0..S with a link per line,
 // and the address of each page's block in the memory-map image.
-#ifndef TORVANE_APP_MEMMAP_PAGESTORE_H_
-#define TORVANE_APP_MEMMAP_PAGESTORE_H_
+#ifndef TORVANE_APP_STATE_PAGESTORE_H_
+#define TORVANE_APP_STATE_PAGESTORE_H_
 
 #include <cstdint>
 #include <string>
@@ -100,4 +100,4 @@ class PageStore {
 
 }  // namespace torvane
 
-#endif  // TORVANE_APP_MEMMAP_PAGESTORE_H_
+#endif  // TORVANE_APP_STATE_PAGESTORE_H_

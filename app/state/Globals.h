@@ -1,8 +1,8 @@
 // The state that the original kept in global variables, as one object owned by
 // the Station. Components take references to the members they use, so two
 // stations can live in one process.
-#ifndef TORVANE_APP_SHELL_GLOBALS_H_
-#define TORVANE_APP_SHELL_GLOBALS_H_
+#ifndef TORVANE_APP_STATE_GLOBALS_H_
+#define TORVANE_APP_STATE_GLOBALS_H_
 
 #include <array>
 #include <cstdint>
@@ -73,11 +73,10 @@ struct Globals {
 };
 
 // Whole days from 1 January of year to the given date: 0 on 1 January, 365 on
-// 31 December of a leap year. month 1..12, day 1..31.
+// 31 December of a leap year. month 1..12 (taken into that range), day 1..31.
+// The program passes today's local date.
 int16_t DayOfYear(int year, int month, int day);
-// DayOfYear of today's local date.
-int16_t DayOfYearToday();
 
 }  // namespace torvane
 
-#endif  // TORVANE_APP_SHELL_GLOBALS_H_
+#endif  // TORVANE_APP_STATE_GLOBALS_H_

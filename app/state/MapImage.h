@@ -1,5 +1,5 @@
-#ifndef TORVANE_APP_MEMMAP_MAPIMAGE_H_
-#define TORVANE_APP_MEMMAP_MAPIMAGE_H_
+#ifndef TORVANE_APP_STATE_MAPIMAGE_H_
+#define TORVANE_APP_STATE_MAPIMAGE_H_
 
 #include <array>
 #include <cstdint>
@@ -12,4 +12,4 @@ using MapImageBytes = std::array<uint8_t, kMapImageSize>;
 
 }  // namespace torvane
 
-#endif  // TORVANE_APP_MEMMAP_MAPIMAGE_H_
+#endif  // TORVANE_APP_STATE_MAPIMAGE_H_

@@ -4,8 +4,8 @@
 // framing into the parsers, the page builders and the page writer. The station
 // runs it behind its lines; torvanetx-cli replay, the end-to-end tests and the
 // fuzz target run it on recorded text.
-#ifndef TORVANE_APP_EDITOR_TIMINGPIPELINE_H_
-#define TORVANE_APP_EDITOR_TIMINGPIPELINE_H_
+#ifndef TORVANE_APP_SHELL_TIMINGPIPELINE_H_
+#define TORVANE_APP_SHELL_TIMINGPIPELINE_H_
 
 #include <cstdint>
 #include <optional>
@@ -73,4 +73,4 @@ bool StoredDelayEverything(const SettingsStore& settings);
 
 }  // namespace torvane
 
-#endif  // TORVANE_APP_EDITOR_TIMINGPIPELINE_H_
+#endif  // TORVANE_APP_SHELL_TIMINGPIPELINE_H_

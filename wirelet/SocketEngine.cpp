@@ -586,6 +586,10 @@ int SocketEngine::Disconnect() {
   if (timeout_ <= 0 || fd_ < 0) return DoDisconnect(0);
   DeadlineScope scope(*this);
   StartDeadline();
+  // Only a Disconnected event fired for this close may change the result; a
+  // socket that never connected or a close deferred to the end of a receive
+  // pass fires none here.
+  disconnectResult_ = 0;
   int rc = DoDisconnect(0);
   while (fd_ >= 0 && !inPass_) {
     if (int waitRc = WaitStep()) return waitRc;

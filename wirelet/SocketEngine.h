@@ -88,6 +88,8 @@ class SocketEngine : private SocketWatcher::Client {
   // Timeout > 0: returns when the connection is complete or has failed.
   int Connect();
   // Closes the connection (deferred to the end of a running receive pass).
+  // Timeout > 0: returns the code of the Disconnected event this close fired,
+  // 0 when it fired none.
   int Disconnect();
   // Sends the bytes; Timeout 0 sends what the system takes at once
   // (10035 when not all), Timeout > 0 waits until everything is sent.

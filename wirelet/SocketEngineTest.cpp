@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <ostream>
 #include <string>
 
 #include "EngineRecorder.h"
@@ -170,6 +171,79 @@ TEST_F(SocketEngineTest, DisconnectInsideDataIn_ClosesAfterThePassAndFiresOnce) 
   rec.PumpUntil([] { return false; }, 100);
   EXPECT_EQ(rec.Only("Disconnected"), Lines{"Disconnected 0 OK"});
 }
+
+// How a waiting Disconnect meets the socket it closes.
+enum class DisconnectRoute { kConnected, kStillConnecting, kInsideDataIn };
+
+const char* RouteName(DisconnectRoute route) {
+  switch (route) {
+    case DisconnectRoute::kConnected:
+      return "Connected";
+    case DisconnectRoute::kStillConnecting:
+      return "StillConnecting";
+    case DisconnectRoute::kInsideDataIn:
+      return "InsideDataIn";
+  }
+  return "Unknown";
+}
+
+void PrintTo(DisconnectRoute route, std::ostream* os) { *os << RouteName(route); }
+
+class WaitingDisconnectTest : public SocketEngineTest,
+                              public ::testing::WithParamInterface<DisconnectRoute> {};
+
+TEST_P(WaitingDisconnectTest, AfterAResetConnection_ReturnsItsOwnResult) {
+  LoopbackServer server(
+      [count = 0](Peer& peer) mutable {
+        if (count++ == 0) {
+          peer.ReceiveExactly(1);
+          peer.Reset();
+          return;
+        }
+        peer.Send("L1\r\nL2\r\n");
+        peer.WaitClosed();
+      },
+      2);
+  Engine().SetEol("\r\n");
+  ConnectTo(server.Port());
+  ASSERT_EQ(Engine().Send("x"), 0);
+  ASSERT_TRUE(rec.PumpUntilLogged("Disconnected 10054 [10054] Connection reset by peer"));
+  rec.log.clear();
+
+  int rc = -1;
+  switch (GetParam()) {
+    case DisconnectRoute::kConnected:
+      Engine().SetTimeout(2);
+      ASSERT_EQ(Engine().Connect(), 0);
+      rc = Engine().Disconnect();
+      break;
+    case DisconnectRoute::kStillConnecting:
+      ASSERT_EQ(Engine().Connect(), 0);
+      ASSERT_FALSE(Engine().Connected());
+      Engine().SetTimeout(2);
+      rc = Engine().Disconnect();
+      break;
+    case DisconnectRoute::kInsideDataIn:
+      Engine().SetTimeout(2);
+      rec.onDataIn = [&](std::string_view bytes, bool) {
+        if (bytes == "L1") rc = Engine().Disconnect();
+      };
+      ASSERT_EQ(Engine().Connect(), 0);
+      ASSERT_TRUE(rec.PumpUntil([&] { return !rec.Only("Disconnected").empty(); }));
+      break;
+  }
+  EXPECT_EQ(rc, 0) << Engine().ErrorText();
+  EXPECT_EQ(Engine().SocketHandle(), -1);
+  // A connect that never completed closes without events.
+  EXPECT_EQ(rec.Only("Disconnected"),
+            GetParam() == DisconnectRoute::kStillConnecting ? Lines{} : Lines{"Disconnected 0 OK"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, WaitingDisconnectTest,
+                         ::testing::Values(DisconnectRoute::kConnected,
+                                           DisconnectRoute::kStillConnecting,
+                                           DisconnectRoute::kInsideDataIn),
+                         [](const auto& info) { return RouteName(info.param); });
 
 TEST_F(SocketEngineTest, LocalDisconnect_PeerSeesNormalCloseOrResetByLinger) {
   for (bool linger : {true, false}) {

@@ -303,6 +303,26 @@ TEST_F(WireletTest, AlreadyConnected_Raises20105) {
   EXPECT_EQ(events.back(), "Disconnected 0 OK");
 }
 
+TEST_F(WireletTest, WaitingDisconnectAfterAResetConnection_RaisesNoError) {
+  LoopbackServer server(
+      [count = 0](Peer& peer) mutable {
+        if (count++ == 0) {
+          peer.ReceiveExactly(1);
+          peer.Reset();
+          return;
+        }
+        peer.WaitClosed();
+      },
+      2);
+  ConnectTo(server.Port());
+  ASSERT_EQ(Call("Send", {Variant::String("x")}), kSOk);
+  ASSERT_TRUE(PumpUntilEvent("Disconnected 10054 [10054] Connection reset by peer"));
+  ASSERT_EQ(Call("Connect", {Variant::String("127.0.0.1"), Variant::I4(server.Port())}), kSOk);
+  ASSERT_EQ(Put("Timeout", Variant::I2(2)), kSOk);
+  EXPECT_EQ(Call("Disconnect"), kSOk) << excep.description;
+  EXPECT_EQ(Get("Connected"), Variant::Bool(false));
+}
+
 TEST_F(WireletTest, DataInTextCarriesTheBytesOnlyDuringTheEvent) {
   LoopbackServer server([](Peer& peer) {
     peer.Send("\xe9t\xe9\r\n");

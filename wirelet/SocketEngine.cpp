@@ -5,6 +5,7 @@
 #include <netinet/tcp.h>
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <climits>
 #include <new>
@@ -209,14 +210,20 @@ void SocketEngine::SetTimeout(int16_t seconds) { timeout_ = seconds; }
 
 // ---------------------------------------------------------------- connect
 
-int SocketEngine::Connect() { return timeout_ > 0 ? ConnectWaiting() : StartConnect(); }
+int SocketEngine::Connect() {
+  if (timeout_ > 0 && Connected()) return 0;
+  errorText_.clear();
+  // Refused before anything is reset: the live socket keeps its undelivered
+  // bytes, a close asked for in a handler and the AcceptData it was given.
+  if (fd_ >= 0) return kErrAlreadyConnected;
+  return timeout_ > 0 ? ConnectWaiting() : StartConnect();
+}
 
 int SocketEngine::StartConnect() {
-  errorText_.clear();
+  assert(fd_ < 0);
   closePending_ = false;
   closeCode_ = 0;
   lineBuffer_.Clear();
-  if (fd_ >= 0) return kErrAlreadyConnected;
 
   uint32_t address = 0;
   int32_t port = 0;
@@ -298,7 +305,6 @@ int SocketEngine::StartConnect() {
 }
 
 int SocketEngine::ConnectWaiting() {
-  if (Connected()) return 0;
   DeadlineScope scope(*this);
   SetAcceptData(false);
   if (int rc = StartConnect()) {

@@ -86,6 +86,8 @@ class SocketEngine : private SocketWatcher::Client {
   // Connect to RemoteHost/RemotePort (or through the firewall). Timeout 0:
   // starts the connect and returns; the Connected event tells the outcome.
   // Timeout > 0: returns when the connection is complete or has failed.
+  // While a socket exists it fails with 104 and leaves that socket as it is
+  // (Timeout > 0 on a complete connection succeeds at once).
   int Connect();
   // Closes the connection (deferred to the end of a running receive pass).
   // Timeout > 0: returns the code of the Disconnected event this close fired,

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <ostream>
 #include <string>
 
@@ -305,6 +306,88 @@ TEST_F(SocketEngineTest, WhileASocketExists_AddressesAndLineLengthAreRefused) {
   EXPECT_EQ(Engine().Config("MaxLineLength", result), 0);
   EXPECT_EQ(result, "2048");
   EXPECT_EQ(Engine().RemotePort(), server.Port());
+}
+
+// Bytes the line buffer holds when Connected = True is written on a live
+// connection, and what the connection delivers once more bytes come.
+struct HeldBytesCase {
+  const char* name;
+  const char* first;
+  bool holdAfterFirstLine;  // AcceptData False in the handler of line "a"
+  const char* second;
+  Lines delivered;
+};
+
+void PrintTo(const HeldBytesCase& c, std::ostream* os) { *os << c.name; }
+
+class ConnectWhileConnectedTest : public SocketEngineTest,
+                                  public ::testing::WithParamInterface<HeldBytesCase> {};
+
+TEST_P(ConnectWhileConnectedTest, Fails104AndLosesNoHeldBytes) {
+  const HeldBytesCase& c = GetParam();
+  Signal refused;
+  LoopbackServer server([&](Peer& peer) {
+    peer.Send(c.first);
+    refused.Wait();
+    peer.Send(c.second);
+    peer.WaitClosed();
+  });
+  Engine().SetEol("\r\n");
+  rec.onDataIn = [&](std::string_view bytes, bool) {
+    if (c.holdAfterFirstLine && bytes == "a") Engine().SetAcceptData(false);
+  };
+  ConnectTo(server.Port());
+  ASSERT_TRUE(rec.PumpUntilLogged("DataIn a 1"));
+  EXPECT_EQ(Engine().SetConnected(true), kErrAlreadyConnected);
+  EXPECT_TRUE(Engine().Connected());
+  Engine().SetAcceptData(true);
+  refused.Notify();
+  const std::string lastLineEnd = std::string(c.second, std::strlen(c.second) - 2) + " 1";
+  ASSERT_TRUE(rec.PumpUntil([&] {
+    return !rec.log.empty() && rec.log.back().ends_with(lastLineEnd);
+  })) << ::testing::PrintToString(rec.log);
+  EXPECT_EQ(rec.Only("DataIn"), c.delivered);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Held, ConnectWhileConnectedTest,
+    ::testing::Values(HeldBytesCase{"LinesWaitingForAcceptData", "a\r\nb\r\nc", true, "d\r\n",
+                                    Lines{"DataIn a 1", "DataIn b 1", "DataIn cd 1"}},
+                      HeldBytesCase{"PartialLine", "a\r\nb", false, "c\r\n",
+                                    Lines{"DataIn a 1", "DataIn bc 1"}}),
+    [](const ::testing::TestParamInfo<HeldBytesCase>& info) { return info.param.name; });
+
+TEST_F(SocketEngineTest, ConnectedTrueAfterDisconnectInsideDataIn_StillCloses) {
+  LoopbackServer server([](Peer& peer) {
+    peer.Send("a\r\nb\r\n");
+    peer.WaitClosed();
+  });
+  Engine().SetEol("\r\n");
+  rec.onDataIn = [&](std::string_view bytes, bool) {
+    if (bytes != "a") return;
+    EXPECT_EQ(Engine().Disconnect(), 0);
+    EXPECT_EQ(Engine().SetConnected(true), kErrAlreadyConnected);
+  };
+  ConnectTo(server.Port());
+  ASSERT_TRUE(rec.PumpUntil([&] { return !rec.Only("Disconnected").empty(); }))
+      << ::testing::PrintToString(rec.log);
+  EXPECT_EQ(rec.Only("DataIn"), (Lines{"DataIn a 1", "DataIn b 1"}));
+  EXPECT_EQ(rec.Only("Disconnected"), Lines{"Disconnected 0 OK"});
+  EXPECT_EQ(Engine().SocketHandle(), -1);
+}
+
+TEST_F(SocketEngineTest, WaitingConnectWhileStillConnecting_Fails104AndKeepsAcceptDataOff) {
+  LoopbackServer server([](Peer& peer) { peer.WaitClosed(); });
+  ASSERT_EQ(Engine().SetRemoteHost("127.0.0.1"), 0);
+  ASSERT_EQ(Engine().SetRemotePort(server.Port()), 0);
+  Engine().SetAcceptData(false);
+  ASSERT_EQ(Engine().Connect(), 0);
+  ASSERT_FALSE(Engine().Connected());
+  Engine().SetTimeout(2);
+  EXPECT_EQ(Engine().Connect(), kErrAlreadyConnected);
+  EXPECT_FALSE(Engine().AcceptData());
+  ASSERT_TRUE(rec.PumpUntilLogged("Connected 0 OK"));
+  EXPECT_FALSE(Engine().AcceptData());
 }
 
 TEST_F(SocketEngineTest, LocalPortInUse_Fails10048) {

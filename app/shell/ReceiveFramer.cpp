@@ -1,5 +1,6 @@
 #include "ReceiveFramer.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace torvane {
@@ -36,16 +37,57 @@ void ReceiveFramer::Reset() {
   record_.clear();
   awaitingStart_ = true;
   collecting_ = false;
+  discarding_ = false;
   busy_ = false;
+  cutPending_ = false;
 }
 
 void ReceiveFramer::Receive(std::string_view text, Framing framing) {
+  if (busy_) {
+    Queue(text, framing);  // the loop already running reaches it
+    return;
+  }
+  if (cutPending_) {
+    // Only a handler that threw leaves text waiting in front of a cut. It goes
+    // with the cut rather than being spliced to what comes now.
+    droppedBytes_ += Waiting();
+    buffer_.clear();
+    examined_ = 0;
+    ResumeAfterCut();
+  }
   buffer_.append(text);
   Examine(framing);
 }
 
+void ReceiveFramer::Queue(std::string_view text, Framing framing) {
+  // Examined characters go once they outweigh the rest, so a loop that is fed
+  // again from every handler call does not keep all it has seen.
+  if (examined_ > 0 && examined_ >= buffer_.size() - examined_) {
+    buffer_.erase(0, examined_);
+    examined_ = 0;
+  }
+  // After a cut nothing more is taken until the loop has reached it: text
+  // kept behind the cut would be spliced to the text in front of it.
+  const size_t room = cutPending_ ? 0 : kMaxWaiting - std::min(kMaxWaiting, Waiting());
+  const size_t kept = std::min(room, text.size());
+  buffer_.append(text.substr(0, kept));
+  if (kept == text.size()) return;
+  const std::string_view dropped = text.substr(kept);
+  droppedBytes_ += dropped.size();
+  const char last = framing == Framing::kTagged ? MapTagged(dropped.back()) : dropped.back();
+  cutPending_ = true;
+  cutEndedLine_ = last == kCarriageReturn;
+}
+
+void ReceiveFramer::ResumeAfterCut() {
+  cutPending_ = false;
+  record_.clear();
+  collecting_ = false;
+  discarding_ = !cutEndedLine_;
+  awaitingStart_ = cutEndedLine_;
+}
+
 void ReceiveFramer::Examine(Framing framing) {
-  if (busy_) return;  // the loop already running reaches the new text
   busy_ = true;
   timingDataSeen_ = true;
   struct BusyGuard {
@@ -56,8 +98,13 @@ void ReceiveFramer::Examine(Framing framing) {
       framer.examined_ = 0;
     }
   } guard{*this};
-  // Indexing rather than erasing keeps the loop linear; a handler may append.
-  while (examined_ < buffer_.size()) {
+  // Indexing rather than erasing keeps the loop linear; a handler may append,
+  // and may move what is left to the front (Queue).
+  for (;;) {
+    if (examined_ == buffer_.size()) {
+      if (cutPending_) ResumeAfterCut();
+      break;
+    }
     char c = buffer_[examined_++];
     if (framing == Framing::kTagged) c = MapTagged(c);
     Take(c, framing);
@@ -65,6 +112,13 @@ void ReceiveFramer::Examine(Framing framing) {
 }
 
 void ReceiveFramer::Take(char c, Framing framing) {
+  if (discarding_) {
+    if (c == kCarriageReturn) {
+      discarding_ = false;
+      awaitingStart_ = true;
+    }
+    return;
+  }
   if (collecting_) {
     if (c == kCarriageReturn) {
       std::string record = std::move(record_);
@@ -80,11 +134,12 @@ void ReceiveFramer::Take(char c, Framing framing) {
       record_.push_back(c);
       return;
     }
-    // Overlong: drop what was collected and look for the next start.
+    // Overlong: the rest of this line is the same junk, not a new record.
     ++overlongRecords_;
     record_.clear();
     collecting_ = false;
-    awaitingStart_ = true;
+    discarding_ = true;
+    return;
   }
   if (awaitingStart_ && StartsRecord(c, framing)) {
     record_.assign(1, c);

@@ -10,9 +10,14 @@
 // collected survives across arrivals and across a change of framing.
 //
 // A record may hold at most kMaxRecordLength characters before its carriage
-// return: a longer one is dropped and counted, and framing starts again by
-// looking for the next start character (the character that overflowed
-// included).
+// return: a longer one is dropped and counted, and the rest of its line is
+// skipped up to the next carriage return (in the tagged framing, anything
+// that maps to one) before framing starts again.
+//
+// While a handler holds the loop, at most kMaxWaiting characters wait behind
+// it; what comes past that is dropped and counted. The record that the cut
+// falls into cannot be whole, so it is dropped too, and when the dropped
+// text did not end a line the framer skips to the next carriage return.
 #ifndef TORVANE_APP_SHELL_RECEIVEFRAMER_H_
 #define TORVANE_APP_SHELL_RECEIVEFRAMER_H_
 
@@ -33,6 +38,8 @@ Framing FramingFor(bool fromNetwork, bool timingTcpActive);
 class ReceiveFramer {
  public:
   static constexpr size_t kMaxRecordLength = 4096;
+  // About a minute of a 9600-baud line, as much as the serial line keeps.
+  static constexpr size_t kMaxWaiting = 64 * 1024;
 
   // Gets each record with its carriage return, in the framing it was cut by.
   // The handler may call Receive again (a parser that shows a message box pumps
@@ -53,18 +60,27 @@ class ReceiveFramer {
 
   // Records dropped for exceeding kMaxRecordLength since construction.
   uint64_t OverlongRecords() const { return overlongRecords_; }
+  // Received characters dropped past kMaxWaiting since construction.
+  uint64_t DroppedBytes() const { return droppedBytes_; }
 
   bool AwaitingStart() const { return awaitingStart_; }
   bool Collecting() const { return collecting_; }
+  // Skipping the rest of a line that cannot give a whole record.
+  bool Discarding() const { return discarding_; }
   bool Busy() const { return busy_; }
   // The record being collected, without its carriage return.
   const std::string& RecordBuffer() const { return record_; }
   // Received text not examined yet (only while a handler runs).
   size_t Waiting() const { return buffer_.size() - examined_; }
+  // Characters the receive buffer holds, examined or not.
+  size_t Held() const { return buffer_.size(); }
 
  private:
   void Examine(Framing framing);
   void Take(char c, Framing framing);
+  // Appends as much of text as fits behind the running loop.
+  void Queue(std::string_view text, Framing framing);
+  void ResumeAfterCut();
 
   RecordHandler handler_;
   std::string buffer_;  // the receive buffer; examined_ characters already taken off
@@ -72,9 +88,15 @@ class ReceiveFramer {
   std::string record_;
   bool awaitingStart_ = true;
   bool collecting_ = false;
+  bool discarding_ = false;
   bool busy_ = false;
   bool timingDataSeen_ = false;
+  // Text was dropped right after the end of buffer_; cutEndedLine_: its last
+  // character was a carriage return.
+  bool cutPending_ = false;
+  bool cutEndedLine_ = false;
   uint64_t overlongRecords_ = 0;
+  uint64_t droppedBytes_ = 0;
 };
 
 }  // namespace torvane

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace torvane {
@@ -147,30 +150,13 @@ TEST_F(ReceiveFramerTest, TimingDataSeenAtEveryArrivalUntilCleared) {
   EXPECT_FALSE(framer_.TimingDataSeen());
 }
 
-TEST_F(ReceiveFramerTest, ARecordAtTheLengthLimitIsDelivered) {
-  const std::string longest = "A" + std::string(ReceiveFramer::kMaxRecordLength - 1, 'x');
-  framer_.Receive(longest + "\r", Framing::kTagged);
-  ASSERT_EQ(delivered_.size(), 1U);
-  EXPECT_EQ(delivered_[0].record.size(), ReceiveFramer::kMaxRecordLength + 1);
-  EXPECT_EQ(framer_.OverlongRecords(), 0U);
-}
-
-TEST_F(ReceiveFramerTest, AnOverlongRecordIsDroppedCountedAndFramingResumes) {
-  // Command framing: the overflow drops the record; the tail holds no "~", so
-  // the next record is the next one the timing system starts.
-  const std::string overlong = "~GC" + std::string(ReceiveFramer::kMaxRecordLength + 10, 'x');
-  framer_.Receive(overlong, Framing::kCommand);
-  EXPECT_EQ(framer_.OverlongRecords(), 1U);
-  EXPECT_TRUE(framer_.AwaitingStart());
-  framer_.Receive("\r~GE 3\r", Framing::kCommand);
-  EXPECT_EQ(Records(), std::vector<std::string>{"~GE 3\r"});
-
-  // Tagged framing: the character that overflowed may start the next record.
-  delivered_.clear();
-  const std::string tagged = "A" + std::string(ReceiveFramer::kMaxRecordLength - 1, '1') + "B2\r";
-  framer_.Receive(tagged, Framing::kTagged);
-  EXPECT_EQ(framer_.OverlongRecords(), 2U);
-  EXPECT_EQ(Records(), std::vector<std::string>{"B2\r"});
+TEST_F(ReceiveFramerTest, ResetEndsASkip) {
+  framer_.Receive("A" + std::string(ReceiveFramer::kMaxRecordLength + 1, 'x'), Framing::kTagged);
+  EXPECT_TRUE(framer_.Discarding());
+  framer_.Reset();
+  EXPECT_FALSE(framer_.Discarding());
+  framer_.Receive("B\r", Framing::kTagged);
+  EXPECT_EQ(Records(), std::vector<std::string>{"B\r"});
 }
 
 TEST_F(ReceiveFramerTest, MemoryStaysBoundedWithoutCarriageReturns) {
@@ -178,8 +164,198 @@ TEST_F(ReceiveFramerTest, MemoryStaysBoundedWithoutCarriageReturns) {
   for (int i = 0; i < 5; ++i) framer_.Receive(chunk, Framing::kTagged);
   EXPECT_LE(framer_.RecordBuffer().size(), ReceiveFramer::kMaxRecordLength);
   EXPECT_EQ(framer_.Waiting(), 0U);
-  EXPECT_GT(framer_.OverlongRecords(), 100U);
+  EXPECT_EQ(framer_.OverlongRecords(), 1U);  // one endless line
   EXPECT_TRUE(delivered_.empty());
+  framer_.Receive("\rB\r", Framing::kTagged);
+  EXPECT_EQ(Records(), std::vector<std::string>{"B\r"});
+}
+
+constexpr size_t kLimit = ReceiveFramer::kMaxRecordLength;
+
+struct OverlongCase {
+  const char* name;
+  std::vector<std::pair<Framing, std::string>> arrivals;
+  std::vector<std::string> records;
+  uint64_t overlong;
+};
+void PrintTo(const OverlongCase& c, std::ostream* os) { *os << c.name; }
+
+class OverlongTableTest : public ::testing::TestWithParam<OverlongCase> {};
+
+TEST_P(OverlongTableTest, RestOfTheLineIsSkipped) {
+  const OverlongCase& c = GetParam();
+  std::vector<std::string> records;
+  ReceiveFramer framer([&](Framing, const std::string& record) { records.push_back(record); });
+  for (const auto& [framing, text] : c.arrivals) framer.Receive(text, framing);
+  EXPECT_EQ(records, c.records);
+  EXPECT_EQ(framer.OverlongRecords(), c.overlong);
+  EXPECT_FALSE(framer.Discarding());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, OverlongTableTest,
+    ::testing::Values(
+        OverlongCase{"AtTheLimitNothingIsSkipped",
+                     {{Framing::kTagged, "A" + std::string(kLimit - 1, 'x') + "\rB\r"}},
+                     {"A" + std::string(kLimit - 1, 'x') + "\r", "B\r"},
+                     0},
+        OverlongCase{"QuotesDoNotCountTowardTheLimit",
+                     {{Framing::kTagged, "A" + std::string(kLimit - 1, 'x') + "\"\"\r"}},
+                     {"A" + std::string(kLimit - 1, 'x') + "\r"},
+                     0},
+        OverlongCase{"TaggedStartCharactersInTheTail",
+                     {{Framing::kTagged, "A" + std::string(kLimit - 1, '1') + "B2\rC3\r"}},
+                     {"C3\r"},
+                     1},
+        OverlongCase{"CommandTildesInTheTail",
+                     {{Framing::kCommand, "~GC" + std::string(kLimit - 3, 'x') + "~GE 3\r~GE 4\r"}},
+                     {"~GE 4\r"},
+                     1},
+        OverlongCase{"SkipLastsAcrossArrivals",
+                     {{Framing::kCommand, "~GC" + std::string(kLimit, 'x')},
+                      {Framing::kCommand, "yy~GE 3"},
+                      {Framing::kCommand, "~GE 5\r~GE 6\r"}},
+                     {"~GE 6\r"},
+                     1},
+        OverlongCase{"TaggedLineFeedEndsTheSkip",
+                     {{Framing::kTagged, "A" + std::string(kLimit, 'x') + "yy\nB\r"}},
+                     {"B\r"},
+                     1},
+        OverlongCase{"CommandLineFeedDoesNot",
+                     {{Framing::kCommand, "~A" + std::string(kLimit, 'x') + "yy\n~B\r~C\r"}},
+                     {"~C\r"},
+                     1},
+        OverlongCase{
+            "SkipEndsByTheRulesOfTheNextArrival",
+            {{Framing::kCommand, "~GC" + std::string(kLimit, 'x')}, {Framing::kTagged, "AB\tCD\r"}},
+            {"CD\r"},
+            1},
+        OverlongCase{"TwoJunkLines",
+                     {{Framing::kTagged, std::string(kLimit + 1, 'J') + "\r" +
+                                             std::string(kLimit + 1, 'K') + "\rL\r"}},
+                     {"L\r"},
+                     2}),
+    [](const ::testing::TestParamInfo<OverlongCase>& info) {
+      return std::string(info.param.name);
+    });
+
+// The first record's handler holds the loop (a message box) while text
+// arrives: a filler of short records leaves room characters free behind the
+// running loop, then the held arrivals come; after the box, the later ones.
+struct HeldLoopCase {
+  const char* name;
+  Framing framing;
+  size_t room;
+  std::vector<std::string> held;
+  std::vector<std::string> later;
+  std::vector<std::string> tail;  // records after the filler
+  uint64_t dropped;
+};
+void PrintTo(const HeldLoopCase& c, std::ostream* os) { *os << c.name; }
+
+class HeldLoopTableTest : public ::testing::TestWithParam<HeldLoopCase> {};
+
+TEST_P(HeldLoopTableTest, WaitingTextIsBounded) {
+  const HeldLoopCase& c = GetParam();
+  const std::string start = c.framing == Framing::kCommand ? "~" : "F";
+  const std::string first = start + "0\r";
+  const std::string fillerRecord = start + "\r";
+  ASSERT_EQ((ReceiveFramer::kMaxWaiting - c.room) % fillerRecord.size(), 0U);
+  const size_t fillers = (ReceiveFramer::kMaxWaiting - c.room) / fillerRecord.size();
+  std::string filler;
+  for (size_t i = 0; i < fillers; ++i) filler += fillerRecord;
+
+  std::vector<std::string> records;
+  ReceiveFramer* self = nullptr;
+  ReceiveFramer framer([&](Framing, const std::string& record) {
+    records.push_back(record);
+    if (records.size() != 1) return;
+    self->Receive(filler, c.framing);
+    for (const std::string& text : c.held) {
+      self->Receive(text, c.framing);
+      EXPECT_LE(self->Waiting(), ReceiveFramer::kMaxWaiting);
+    }
+  });
+  self = &framer;
+  framer.Receive(first, c.framing);
+  for (const std::string& text : c.later) framer.Receive(text, c.framing);
+
+  std::vector<std::string> expected(fillers + 1, fillerRecord);
+  expected[0] = first;
+  expected.insert(expected.end(), c.tail.begin(), c.tail.end());
+  EXPECT_EQ(records.size(), expected.size());
+  EXPECT_TRUE(records == expected);  // a mismatch would print 65536 records
+  if (records.size() > fillers) {
+    EXPECT_EQ(std::vector<std::string>(records.begin() + 1 + fillers, records.end()), c.tail);
+  }
+  EXPECT_EQ(framer.DroppedBytes(), c.dropped);
+  EXPECT_EQ(framer.Waiting(), 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HeldLoopTableTest,
+    ::testing::Values(
+        HeldLoopCase{
+            "UnderTheCapAllIsKept", Framing::kTagged, 4, {"G1\r"}, {"H\r"}, {"G1\r", "H\r"}, 0},
+        HeldLoopCase{"ExactlyFull", Framing::kTagged, 4, {"G12\r"}, {"H\r"}, {"G12\r", "H\r"}, 0},
+        HeldLoopCase{
+            "WholeArrivalPastAFullBuffer", Framing::kTagged, 0, {"G1\r"}, {"H\r"}, {"H\r"}, 3},
+        HeldLoopCase{
+            "RecordTheCutFallsIntoIsDropped", Framing::kTagged, 4, {"XYZ1\r"}, {"H\r"}, {"H\r"}, 1},
+        HeldLoopCase{
+            "TailOfACutLineIsSkipped", Framing::kTagged, 4, {"XYZ12"}, {"3\rH\r"}, {"H\r"}, 1},
+        HeldLoopCase{"NothingIsTakenBehindACut",
+                     Framing::kTagged,
+                     4,
+                     {"XYZ12", "3\rG\r", "I"},
+                     {"4\rH\r"},
+                     {"H\r"},
+                     6},
+        HeldLoopCase{
+            "TaggedTabEndsTheCutLine", Framing::kTagged, 4, {"XYZ1\t"}, {"H\r"}, {"H\r"}, 1},
+        HeldLoopCase{
+            "CommandTabDoesNot", Framing::kCommand, 4, {"~XY1\t"}, {"~H\r", "~I\r"}, {"~I\r"}, 1}),
+    [](const ::testing::TestParamInfo<HeldLoopCase>& info) {
+      return std::string(info.param.name);
+    });
+
+TEST_F(ReceiveFramerTest, ALoopFedFromEveryHandlerKeepsOnlyWhatWaits) {
+  constexpr int kRecords = 100000;
+  size_t mostHeld = 0;
+  onRecord_ = [&](const std::string& record) {
+    const int n = std::stoi(record.substr(1));
+    if (n + 1 < kRecords) framer_.Receive("R" + std::to_string(n + 1) + "\r", Framing::kTagged);
+    mostHeld = std::max(mostHeld, framer_.Held());
+  };
+  framer_.Receive("R0\r", Framing::kTagged);
+  ASSERT_EQ(delivered_.size(), static_cast<size_t>(kRecords));
+  EXPECT_EQ(delivered_.back().record, "R" + std::to_string(kRecords - 1) + "\r");
+  EXPECT_LE(mostHeld, 64U);  // a record or two, not the whole feed
+  EXPECT_EQ(framer_.DroppedBytes(), 0U);
+}
+
+TEST_F(ReceiveFramerTest, AHandlerThatThrowsBehindACutDropsWhatWaitedInFrontOfIt) {
+  const std::string filler = [] {
+    std::string text;
+    while (text.size() < ReceiveFramer::kMaxWaiting) text += "F\r";
+    return text;
+  }();
+  onRecord_ = [&](const std::string& record) {
+    if (record == "A\r") {
+      framer_.Receive(filler, Framing::kTagged);
+      framer_.Receive("G1\r", Framing::kTagged);  // past the cap
+    } else if (delivered_.size() == 3) {
+      throw std::runtime_error("parser failed");
+    }
+  };
+  EXPECT_THROW(framer_.Receive("A\r", Framing::kTagged), std::runtime_error);
+  const size_t waited = framer_.Waiting();
+  EXPECT_EQ(waited, filler.size() - 2 * 2);  // two filler records were taken
+  delivered_.clear();
+  onRecord_ = nullptr;
+  framer_.Receive("H\r", Framing::kTagged);
+  EXPECT_EQ(Records(), std::vector<std::string>{"H\r"});
+  EXPECT_EQ(framer_.DroppedBytes(), 3U + waited);
 }
 
 }  // namespace

@@ -338,6 +338,10 @@ std::string Station::StatusLine() const {
   if (TransmitterBytesNotSent() > 0) {
     text += " | not sent, line behind: " + std::to_string(TransmitterBytesNotSent()) + " bytes";
   }
+  if (TimingBytesDropped() > 0) {
+    text +=
+        " | timing text dropped, receive busy: " + std::to_string(TimingBytesDropped()) + " bytes";
+  }
   if (errors_.Count() > 0) {
     text += " | errors " + std::to_string(errors_.Count()) + ", last: " + errors_.Last();
   }

@@ -65,6 +65,9 @@ class Station : public QObject {
   // Packet bytes the serial transmitter line dropped because the device had
   // not taken what was already queued (it answers without reading).
   size_t TransmitterBytesNotSent() const { return transmitterSerial_.DroppedOutputBytes(); }
+  // Timing text dropped because too much arrived while a record's handling
+  // held the receive loop (a message box left open).
+  uint64_t TimingBytesDropped() const { return core_.framer().DroppedBytes(); }
 
   // The ticker chooser's entries; saved at shutdown.
   void AddTickerEntry(const std::string& text) { tickerList_.push_back(text); }

@@ -52,6 +52,7 @@ class TimingPipeline {
   Globals& globals() { return g_; }
   EditorModel& editor() { return editor_; }
   ReceiveFramer& framer() { return framer_; }
+  const ReceiveFramer& framer() const { return framer_; }
   ImageBuilder& builder() { return builder_; }
   TimingParser& parser() { return parser_; }
 

@@ -1,6 +1,7 @@
 #include "PseudoTerminal.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
@@ -18,7 +19,6 @@ bool MakeRaw(int fd) {
 }
 
 PseudoTerminal::~PseudoTerminal() {
-  if (slave_ >= 0) close(slave_);
   if (master_ >= 0) close(master_);
 }
 
@@ -34,12 +34,22 @@ bool PseudoTerminal::Open(std::string& error) {
   char name[256] = {};
   if (ptsname_r(master_, name, sizeof name) != 0) return fail("ptsname_r");
   slavePath_ = name;
-  slave_ = open(name, O_RDWR | O_NOCTTY);
-  if (slave_ < 0) return fail("open slave");
-  if (!MakeRaw(slave_)) return fail("raw mode");
+  // Opened once to set it raw, which the line keeps across later opens, and
+  // closed again: a master whose slave was never opened reports no hang-up,
+  // so PeerOpen could not tell the program's open from no open at all.
+  const int slave = open(name, O_RDWR | O_NOCTTY);
+  if (slave < 0) return fail("open slave");
+  const bool raw = MakeRaw(slave);
+  close(slave);
+  if (!raw) return fail("raw mode");
   const int flags = fcntl(master_, F_GETFL);
   if (flags < 0 || fcntl(master_, F_SETFL, flags | O_NONBLOCK) != 0) return fail("non-blocking");
   return true;
+}
+
+bool PseudoTerminal::PeerOpen() const {
+  pollfd p{master_, POLLIN, 0};
+  return poll(&p, 1, 0) >= 0 && (p.revents & POLLHUP) == 0;
 }
 
 }  // namespace torvane::sim

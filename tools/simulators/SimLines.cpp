@@ -24,11 +24,38 @@ void OnStopSignal(int) {
 bool PtyLine::Open(std::string& error) {
   if (!pty_.Open(error)) return false;
   readNotifier_ = std::make_unique<QSocketNotifier>(pty_.masterFd(), QSocketNotifier::Read);
+  readNotifier_->setEnabled(false);
   QObject::connect(readNotifier_.get(), &QSocketNotifier::activated, [this] { Readable(); });
   writeNotifier_ = std::make_unique<QSocketNotifier>(pty_.masterFd(), QSocketNotifier::Write);
   writeNotifier_->setEnabled(false);
   QObject::connect(writeNotifier_.get(), &QSocketNotifier::activated, [this] { Flush(); });
+  watch_.setInterval(kWatchMs);
+  QObject::connect(&watch_, &QTimer::timeout, [this] { Watch(); });
+  watch_.start();
   return true;
+}
+
+void PtyLine::Watch() {
+  if (!pty_.PeerOpen()) {
+    openSince_.invalidate();
+    return;
+  }
+  if (!openSince_.isValid()) openSince_.start();
+  if (openSince_.elapsed() < kSettleMs) return;
+  watch_.stop();
+  peerOpen_ = true;
+  readNotifier_->setEnabled(true);
+  Flush();
+  if (onOpened) onOpened();
+}
+
+void PtyLine::Closed() {
+  // The master would poll readable (hung up) until the next open: watch instead.
+  peerOpen_ = false;
+  readNotifier_->setEnabled(false);
+  writeNotifier_->setEnabled(false);
+  openSince_.invalidate();
+  watch_.start();
 }
 
 void PtyLine::Readable() {
@@ -36,8 +63,9 @@ void PtyLine::Readable() {
   const ssize_t n = read(pty_.masterFd(), buffer, sizeof buffer);
   if (n > 0) {
     if (onData) onData(QByteArray(buffer, static_cast<qsizetype>(n)));
-  } else if (n < 0 && errno != EAGAIN && errno != EINTR && errno != EIO) {
-    // EIO only says that no one has the slave open besides us.
+  } else if (n < 0 && errno == EIO) {
+    Closed();  // the program closed its line
+  } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
     if (onError) onError(std::string("pty read: ") + std::strerror(errno));
   }
 }
@@ -48,6 +76,7 @@ void PtyLine::Write(const QByteArray& bytes) {
 }
 
 void PtyLine::Flush() {
+  if (!peerOpen_) return;
   while (!out_.isEmpty()) {
     const ssize_t n = write(pty_.masterFd(), out_.constData(), static_cast<size_t>(out_.size()));
     if (n > 0) {

@@ -5,9 +5,11 @@
 #define TORVANE_TOOLS_SIMULATORS_SIMLINES_H_
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QSerialPort>
 #include <QSocketNotifier>
 #include <QTcpServer>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,30 +23,47 @@ class ByteLine {
   virtual ~ByteLine() = default;
   // Queues bytes; they go out as the line takes them.
   virtual void Write(const QByteArray& bytes) = 0;
-  // Bytes written but not yet taken by the line.
-  virtual qint64 Backlog() const = 0;
+  // Closing the line now loses nothing written to it.
+  virtual bool Drained() const = 0;
   // Where a peer opens the line.
   virtual std::string Path() const = 0;
 
   std::function<void(const QByteArray&)> onData;
   std::function<void(const std::string&)> onError;
+  // A line that can tell when its peer opens it calls this each time one does.
+  std::function<void()> onOpened;
 };
 
-// The master side of a new pseudo-terminal.
+// The master side of a new pseudo-terminal. Nothing is written while no one
+// has the slave open: bytes wait in the backlog until the program opens the
+// line, and a little longer, since a program flushes what its line holds
+// right after opening it.
 class PtyLine : public ByteLine {
  public:
+  static constexpr int kWatchMs = 20;
+  static constexpr int kSettleMs = 100;
+
   bool Open(std::string& error);
   void Write(const QByteArray& bytes) override;
-  qint64 Backlog() const override { return out_.size(); }
+  // The bytes the program has not read yet are lost when the master closes,
+  // and the master cannot see them: drained only once the program has closed
+  // its line, or never opened it and nothing waits.
+  bool Drained() const override { return out_.isEmpty() && !peerOpen_; }
   std::string Path() const override { return pty_.slavePath(); }
 
  private:
   void Readable();
   void Flush();
+  // Polls for an opener while there is none; a hang-up raises no notifier.
+  void Watch();
+  void Closed();
 
   PseudoTerminal pty_;
   std::unique_ptr<QSocketNotifier> readNotifier_;
   std::unique_ptr<QSocketNotifier> writeNotifier_;
+  QTimer watch_;
+  QElapsedTimer openSince_;
+  bool peerOpen_ = false;
   QByteArray out_;
 };
 
@@ -53,7 +72,7 @@ class DeviceLine : public ByteLine {
  public:
   bool Open(const std::string& path, int baud, std::string& error);
   void Write(const QByteArray& bytes) override { port_.write(bytes); }
-  qint64 Backlog() const override { return port_.bytesToWrite(); }
+  bool Drained() const override { return port_.bytesToWrite() == 0; }
   std::string Path() const override { return port_.portName().toStdString(); }
 
  private:

@@ -29,7 +29,8 @@ const char* const kTimingSimUsage =
     "usage: torvanetx-timingsim [--pty | --device PATH [--baud N]] [--tcp [PORT]] [options]\n"
     "A drag strip timing system playing a race day: the tagged stream on a serial line,\n"
     "the command stream as a TCP server on 127.0.0.1 that answers \"~AC\" with the class list.\n"
-    "  --pty               tagged stream on a new pseudo-terminal; prints \"pty: PATH\"\n"
+    "  --pty               tagged stream on a new pseudo-terminal; prints \"pty: PATH\";\n"
+    "                      the day starts when the program opens it\n"
     "  --device PATH       tagged stream on a serial device (--baud, default 9600)\n"
     "  --tcp [PORT]        command stream server (default 7777; 0 picks a free port);\n"
     "                      prints \"tcp: 127.0.0.1:PORT\"; the day starts at the first client\n"
@@ -39,6 +40,7 @@ const char* const kTimingSimUsage =
     "  --records N         stop each stream after N records (chunks when replaying)\n"
     "  --crlf              end tagged records with CR LF instead of CR\n"
     "  --exit-when-done    exit when the day is over instead of staying for \"~AC\"\n"
+    "  --start-now         start the day at once, without waiting for the line or a client\n"
     "  --record FILE       record what is sent\n"
     "  --replay FILE       play a recording instead of a generated day\n"
     "  --capture-device PATH | --capture-tcp HOST:PORT\n"
@@ -244,6 +246,8 @@ bool ParseTimingSimArgs(const std::vector<std::string>& argv, TimingSimOptions& 
       out.lineFeed = true;
     } else if (option == "--exit-when-done") {
       out.exitWhenDone = true;
+    } else if (option == "--start-now") {
+      out.startNow = true;
     } else if (option == "--record") {
       ok = Text(args, option, out.recordPath, error);
     } else if (option == "--replay") {

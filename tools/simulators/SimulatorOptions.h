@@ -40,6 +40,7 @@ struct TimingSimOptions {
   int classes = 8;
   bool lineFeed = false;
   bool exitWhenDone = false;
+  bool startNow = false;  // play without waiting for the pty to open or a client
   std::string recordPath;
   std::string replayPath;
   std::string captureDevice;

@@ -94,9 +94,10 @@ TEST(SimulatorOptionsTest, TxSimRefusesWrongArguments) {
 TEST(SimulatorOptionsTest, TimingSimOutputsAndPace) {
   TimingSimOptions o;
   std::string error;
-  ASSERT_TRUE(ParseTimingSimArgs({"--pty", "--tcp", "--seed", "42", "--speed", "max", "--records",
-                                  "30", "--classes", "3", "--crlf", "--record", "out.rec"},
-                                 o, error))
+  ASSERT_TRUE(
+      ParseTimingSimArgs({"--pty", "--tcp", "--seed", "42", "--speed", "max", "--records", "30",
+                          "--classes", "3", "--crlf", "--start-now", "--record", "out.rec"},
+                         o, error))
       << error;
   EXPECT_EQ(o.serial, LineKind::kPty);
   EXPECT_EQ(o.tcpPort, 7777);
@@ -105,6 +106,7 @@ TEST(SimulatorOptionsTest, TimingSimOutputsAndPace) {
   EXPECT_EQ(o.records, 30);
   EXPECT_EQ(o.classes, 3);
   EXPECT_TRUE(o.lineFeed);
+  EXPECT_TRUE(o.startNow);
   EXPECT_EQ(o.recordPath, "out.rec");
 
   TimingSimOptions p;
@@ -112,6 +114,7 @@ TEST(SimulatorOptionsTest, TimingSimOutputsAndPace) {
   EXPECT_EQ(p.tcpPort, 0);
   EXPECT_EQ(p.speed, 60.0);
   EXPECT_EQ(p.serial, LineKind::kNone);
+  EXPECT_FALSE(p.startNow);
 }
 
 TEST(SimulatorOptionsTest, TimingSimCapture) {

@@ -10,6 +10,7 @@
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -176,6 +177,10 @@ class Fd {
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
   int get() const { return fd_; }
+  void Close() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
 
  private:
   int fd_;
@@ -313,18 +318,100 @@ TEST(TimingSimEndToEndTest, CommandStreamAndClassListOverTcp) {
   EXPECT_EQ(ReadBytes(client.get(), 1, 100ms), "");  // the day stopped at 40 records
 }
 
-TEST(TimingSimEndToEndTest, TaggedStreamOnAPty) {
-  Child timing({TIMINGSIM_PATH, "--pty", "--speed", "max", "--records", "60", "--seed", "5",
-                "--crlf", "--exit-when-done"});
+// How the test opens the simulator's pty: as it stands, or as the program's
+// serial line does, which discards whatever the line held on opening.
+struct PtyOpening {
+  const char* name;
+  bool lineFeed;
+  bool flushOnOpening;
+};
+void PrintTo(const PtyOpening& c, std::ostream* os) { *os << c.name; }
+
+class TimingSimPtyTest : public ::testing::TestWithParam<PtyOpening> {};
+
+TEST_P(TimingSimPtyTest, DayWaitsForTheLineToOpenAndArrivesWhole) {
+  const PtyOpening& c = GetParam();
+  std::vector<std::string> args = {TIMINGSIM_PATH, "--pty",     "--speed",
+                                   "max",          "--records", "60",
+                                   "--seed",       "5",         "--exit-when-done"};
+  if (c.lineFeed) args.push_back("--crlf");
+  Child timing(args);
   const std::string path = After(timing.ReadLine(), "pty: ");
   ASSERT_FALSE(path.empty());
+  // Read before the line is opened: a simulator that plays at once has played
+  // the whole day by the time this returns.
+  EXPECT_EQ(timing.ReadLine(), "waiting for the line to open");
   Fd line(OpenPty(path));
   ASSERT_GE(line.get(), 0);
+  if (c.flushOnOpening) tcflush(line.get(), TCIFLUSH);
+  // The day is over before the test reads: the simulator stays until the
+  // line is closed, since what the line holds is lost with it.
+  EXPECT_EQ(timing.ReadLine(), "done: 0 command records, 60 tagged records");
   const std::string records =
       ReadFd(line.get(), [](const std::string& s) { return CountRecords(s) >= 60; });
-  EXPECT_EQ(records, Joined(Generated(5, false, true, true), 60));
-  EXPECT_EQ(timing.ReadLine(), "done: 0 command records, 60 tagged records");
+  EXPECT_EQ(records, Joined(Generated(5, false, true, c.lineFeed), 60));
+  line.Close();
   EXPECT_EQ(timing.Wait(kPatience), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Openings, TimingSimPtyTest,
+                         ::testing::Values(PtyOpening{"AsItStands", true, false},
+                                           PtyOpening{"FlushedOnOpening", false, true}),
+                         [](const ::testing::TestParamInfo<PtyOpening>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(TimingSimEndToEndTest, AClientStartsTheDayAndThePtyGetsItsRecordsWhenOpened) {
+  Child timing({TIMINGSIM_PATH, "--pty", "--tcp", "0", "--speed", "max", "--records", "30",
+                "--seed", "5", "--exit-when-done"});
+  const std::string path = After(timing.ReadLine(), "pty: ");
+  ASSERT_FALSE(path.empty());
+  const std::string port = After(timing.ReadLine(), "tcp: 127.0.0.1:");
+  ASSERT_FALSE(port.empty());
+  ASSERT_EQ(timing.ReadLine(), "waiting for the line to open or a client");
+  Fd client(ConnectLocal(std::stoi(port)));
+  ASSERT_GE(client.get(), 0);
+  ASSERT_EQ(timing.ReadLine(), "done: 30 command records, 30 tagged records");
+
+  // The whole day has been played before the program opens its line.
+  Fd line(OpenPty(path));
+  ASSERT_GE(line.get(), 0);
+  tcflush(line.get(), TCIFLUSH);
+  const std::string records =
+      ReadFd(line.get(), [](const std::string& s) { return CountRecords(s) >= 30; });
+  EXPECT_EQ(records, Joined(Generated(5, false, true), 30));
+  EXPECT_EQ(ReadFd(client.get(), [](const std::string&) { return false; }),
+            Joined(Generated(5, true, false), 30));
+  line.Close();
+  EXPECT_EQ(timing.Wait(kPatience), 0);
+}
+
+TEST(TimingSimEndToEndTest, RecordsPlayedWhileTheLineIsClosedFollowWhenItOpensAgain) {
+  // The second chunk is due well after the test has closed the line.
+  const std::string file = TempPath("reopen.rec");
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << RecordingHeader() << FormatChunkLine({0, FeedStream::kTagged, "A1\r"})
+        << FormatChunkLine({1500, FeedStream::kTagged, "B2\r"});
+  }
+  Child timing({TIMINGSIM_PATH, "--pty", "--replay", file, "--exit-when-done"});
+  const std::string path = After(timing.ReadLine(), "pty: ");
+  ASSERT_FALSE(path.empty());
+  ASSERT_EQ(timing.ReadLine(), "waiting for the line to open");
+  {
+    Fd line(OpenPty(path));
+    ASSERT_GE(line.get(), 0);
+    tcflush(line.get(), TCIFLUSH);
+    EXPECT_EQ(ReadBytes(line.get(), 3), "A1\r");
+  }
+  ASSERT_EQ(timing.ReadLine(), "done: 0 command records, 2 tagged records");
+  Fd line(OpenPty(path));
+  ASSERT_GE(line.get(), 0);
+  tcflush(line.get(), TCIFLUSH);
+  EXPECT_EQ(ReadBytes(line.get(), 3), "B2\r");
+  line.Close();
+  EXPECT_EQ(timing.Wait(kPatience), 0);
+  std::remove(file.c_str());
 }
 
 TEST(TimingSimEndToEndTest, RecordThenReplayGiveTheSameBytes) {

@@ -105,8 +105,15 @@ class TimingSim {
     pump_.setSingleShot(true);
     pump_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&pump_, &QTimer::timeout, [this] { Pump(); });
-    // With a server, the day starts when the first client connects.
-    if (!options_.tcpPort) StartDay();
+    // The day starts when someone is there to hear its first records: the
+    // program opening the pty or the first client of the server, whichever
+    // comes first. A device line gives no sign of its peer.
+    const bool waitForLine = options_.serial == LineKind::kPty;
+    if (options_.startNow || (!waitForLine && !options_.tcpPort)) {
+      StartDay();
+    } else if (waitForLine) {
+      std::printf("waiting for the line to open%s\n", options_.tcpPort ? " or a client" : "");
+    }
     return true;
   }
 
@@ -118,6 +125,9 @@ class TimingSim {
       auto pty = std::make_unique<PtyLine>();
       if (!pty->Open(error)) return false;
       std::printf("pty: %s\n", pty->Path().c_str());
+      pty->onOpened = [this] {
+        if (!player_->started()) StartDay();
+      };
       serial_ = std::move(pty);
     } else if (options_.serial == LineKind::kDevice) {
       auto device = std::make_unique<DeviceLine>();
@@ -235,7 +245,7 @@ class TimingSim {
     waited.start();
     auto* poll = new QTimer(&server_);
     QObject::connect(poll, &QTimer::timeout, [this, waited] {
-      const bool drained = (!serial_ || serial_->Backlog() == 0) && clients_.empty();
+      const bool drained = (!serial_ || serial_->Drained()) && clients_.empty();
       if (drained || waited.elapsed() > kDrainTimeoutMs) QCoreApplication::quit();
     });
     poll->start(10);

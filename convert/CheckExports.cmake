@@ -1,10 +1,32 @@
-# Checks that the library defines exactly the eight conversion names as dynamic symbols.
-execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "nm failed on ${LIB}")
-endif()
-string(REGEX MATCHALL "[^\n]+" lines "${out}")
+# Checks that the library defines exactly the eight conversion names as dynamic
+# symbols (a DLL: as the names of its export table).
 set(found "")
+if(WINDOWS)
+  execute_process(COMMAND ${OBJDUMP} -p ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "objdump failed on ${LIB}")
+  endif()
+  # The export names follow "[Ordinal/Name Pointer] Table", one "\t[   0] Name"
+  # a line, up to the next blank line.
+  string(FIND "${out}" "[Ordinal/Name Pointer] Table" start)
+  if(start LESS 0)
+    message(FATAL_ERROR "${LIB} has no export name table")
+  endif()
+  string(SUBSTRING "${out}" ${start} -1 table)
+  string(REGEX REPLACE "\n[ \t]*\n.*" "" table "${table}")
+  string(REGEX MATCHALL "\\[ *[0-9]+\\] [A-Za-z0-9_@]+" rows "${table}")
+  foreach(row IN LISTS rows)
+    string(REGEX REPLACE ".* " "" name "${row}")
+    list(APPEND found ${name})
+  endforeach()
+  set(lines "")
+else()
+  execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "nm failed on ${LIB}")
+  endif()
+  string(REGEX MATCHALL "[^\n]+" lines "${out}")
+endif()
 foreach(line IN LISTS lines)
   string(REGEX REPLACE "^[0-9a-fA-F]* *[A-Za-z] " "" name "${line}")
   # Version nodes and sanitizer runtime hooks are not ours.

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -99,6 +100,8 @@ bool PathExists(const std::string& path) {
   if (lstat(path.c_str(), &info) == 0) return true;
   return errno != ENOENT && errno != ENOTDIR;
 }
+
+int RenameOver(const char* from, const char* to) { return std::rename(from, to); }
 
 bool WriteFileAtomically(const std::string& path, const std::string& contents, std::string* error,
                          const RenameFunction& renameFile) {

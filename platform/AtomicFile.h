@@ -22,6 +22,8 @@ bool PathExists(const std::string& path);
 
 // Renames from to to, as rename(2): 0 on success, else -1 with errno set.
 using RenameFunction = std::function<int(const char* from, const char* to)>;
+// The system's rename over an existing file (Windows' rename refuses one).
+int RenameOver(const char* from, const char* to);
 
 // Replaces path with contents so that a reader sees either the old file or the
 // new one, never a mix: the bytes go to a temporary file in the same folder

@@ -1,11 +1,14 @@
 // The program's side of the conversion library: opened by name at the first call
-// that needs it, first from the executable's own folder, then the normal search path.
+// that needs it, first from the executable's own folder, then the normal search path
+// (on Windows: LoadLibraryA("TorvaneConvert.dll"), whose search begins there).
 #ifndef TORVANE_PLATFORM_CONVERTLIBRARY_H_
 #define TORVANE_PLATFORM_CONVERTLIBRARY_H_
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+
+#include "TorvaneConvert.h"
 
 namespace torvane {
 
@@ -25,7 +28,11 @@ struct Int16Buffer {
 
 class ConvertLibrary {
  public:
+#ifdef _WIN32
+  static constexpr const char* kDefaultName = "TorvaneConvert.dll";
+#else
   static constexpr const char* kDefaultName = "libTorvaneConvert.so";
+#endif
 
   explicit ConvertLibrary(std::string libraryName = kDefaultName);
   ~ConvertLibrary();
@@ -39,7 +46,8 @@ class ConvertLibrary {
   static ConvertLibrary& Default();
 
  private:
-  using Int16ToBufferFn = int32_t (*)(int32_t, uint8_t*);
+  // The library's own declaration, calling convention included.
+  using Int16ToBufferFn = decltype(&::Int16ToBuffer);
   void Load();
 
   std::string name_;

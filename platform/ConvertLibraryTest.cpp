@@ -1,6 +1,10 @@
 #include "ConvertLibrary.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -43,13 +47,18 @@ TEST(ConvertLibraryTest, MissingLibraryNamesLibraryAndEntryPoint) {
 }
 
 TEST(ConvertLibraryTest, LibraryWithoutTheExportNamesTheEntryPoint) {
-  // The C library is loadable but has no Int16ToBuffer.
-  ConvertLibrary library("libm.so.6");
+  // A system library is loadable but has no Int16ToBuffer.
+#ifdef _WIN32
+  const char* const other = "kernel32.dll";
+#else
+  const char* const other = "libm.so.6";
+#endif
+  ConvertLibrary library(other);
   try {
     library.Int16ToBuffer(1);
     FAIL() << "expected ConvertLibraryError";
   } catch (const ConvertLibraryError& e) {
-    EXPECT_NE(std::strstr(e.what(), "libm.so.6"), nullptr) << e.what();
+    EXPECT_NE(std::strstr(e.what(), other), nullptr) << e.what();
     EXPECT_NE(std::strstr(e.what(), "no entry point Int16ToBuffer"), nullptr) << e.what();
   }
 }
@@ -60,9 +69,22 @@ TEST(ConvertLibraryTest, FailedLoadIsRetriedAtTheNextCall) {
   EXPECT_THROW(library.Int16ToBuffer(1), ConvertLibraryError);
 }
 
-// The other seven exports, called through the library file as any caller would.
+// The other seven exports, called through the library file as any caller would,
+// declared as the library's header declares them (on 32-bit Windows: __stdcall).
 class ConvertExportsTest : public ::testing::Test {
  protected:
+#ifdef _WIN32
+  void SetUp() override {
+    handle_ = LoadLibraryA((ProgramFolder() + "\\TorvaneConvert.dll").c_str());
+    ASSERT_NE(handle_, nullptr) << GetLastError();
+  }
+  void TearDown() override {
+    if (handle_ != nullptr) FreeLibrary(static_cast<HMODULE>(handle_));
+  }
+  void* Address(const char* name) {
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
+  }
+#else
   void SetUp() override {
     handle_ = dlopen((ProgramFolder() + "/libTorvaneConvert.so").c_str(), RTLD_NOW);
     ASSERT_NE(handle_, nullptr) << dlerror();
@@ -70,9 +92,11 @@ class ConvertExportsTest : public ::testing::Test {
   void TearDown() override {
     if (handle_ != nullptr) dlclose(handle_);
   }
+  void* Address(const char* name) { return dlsym(handle_, name); }
+#endif
   template <typename Fn>
   Fn Symbol(const char* name) {
-    void* address = dlsym(handle_, name);
+    void* address = Address(name);
     EXPECT_NE(address, nullptr) << name;
     return reinterpret_cast<Fn>(address);
   }
@@ -81,20 +105,20 @@ class ConvertExportsTest : public ::testing::Test {
 
 TEST_F(ConvertExportsTest, ReadersDecodeLittleEndian) {
   const uint8_t int16Bytes[2] = {0xFE, 0xFF};
-  EXPECT_EQ(Symbol<int16_t (*)(const uint8_t*)>("BufferToInt16")(int16Bytes), -2);
+  EXPECT_EQ(Symbol<decltype(&::BufferToInt16)>("BufferToInt16")(int16Bytes), -2);
   const uint8_t longBytes[4] = {0x78, 0x56, 0x34, 0x12};
-  EXPECT_EQ(Symbol<int32_t (*)(const uint8_t*)>("BufferToLong")(longBytes), 0x12345678);
-  EXPECT_EQ(Symbol<int32_t (*)(const uint8_t*)>("BufferToInteger")(longBytes), 0x12345678);
+  EXPECT_EQ(Symbol<decltype(&::BufferToLong)>("BufferToLong")(longBytes), 0x12345678);
+  EXPECT_EQ(Symbol<decltype(&::BufferToLong)>("BufferToInteger")(longBytes), 0x12345678);
   const uint8_t one[4] = {0x00, 0x00, 0x80, 0x3F};
-  EXPECT_EQ(Symbol<float (*)(const uint8_t*)>("MakeFloat")(one), 1.0F);
+  EXPECT_EQ(Symbol<decltype(&::MakeFloat)>("MakeFloat")(one), 1.0F);
   const uint8_t minusTwoPointFive[4] = {0x00, 0x00, 0x20, 0xC0};
-  EXPECT_EQ(Symbol<float (*)(const uint8_t*)>("MakeFloat")(minusTwoPointFive), -2.5F);
+  EXPECT_EQ(Symbol<decltype(&::MakeFloat)>("MakeFloat")(minusTwoPointFive), -2.5F);
 }
 
 TEST_F(ConvertExportsTest, WritersEncodeLittleEndianAndReturnTheValue) {
   for (const char* name : {"MakeLong", "LongToBuffer", "IntegerToBuffer"}) {
     SCOPED_TRACE(name);
-    auto write = Symbol<int32_t (*)(int32_t, uint8_t*)>(name);
+    auto write = Symbol<decltype(&::LongToBuffer)>(name);
     uint8_t bytes[4] = {0, 0, 0, 0};
     EXPECT_EQ(write(-2023406815, bytes), -2023406815);  // 0x87654321
     EXPECT_EQ(bytes[0], 0x21);
@@ -105,7 +129,7 @@ TEST_F(ConvertExportsTest, WritersEncodeLittleEndianAndReturnTheValue) {
 }
 
 TEST_F(ConvertExportsTest, Int16ToBufferWritesOnlyTwoBytes) {
-  auto write = Symbol<int32_t (*)(int32_t, uint8_t*)>("Int16ToBuffer");
+  auto write = Symbol<decltype(&::LongToBuffer)>("Int16ToBuffer");
   uint8_t bytes[3] = {0xAA, 0xAA, 0xAA};
   EXPECT_EQ(write(0x1234, bytes), 0x1234);
   EXPECT_EQ(bytes[0], 0x34);
@@ -114,9 +138,9 @@ TEST_F(ConvertExportsTest, Int16ToBufferWritesOnlyTwoBytes) {
 }
 
 TEST_F(ConvertExportsTest, PairsShareOneRoutine) {
-  EXPECT_EQ(dlsym(handle_, "MakeLong"), dlsym(handle_, "LongToBuffer"));
-  EXPECT_EQ(dlsym(handle_, "IntegerToBuffer"), dlsym(handle_, "LongToBuffer"));
-  EXPECT_EQ(dlsym(handle_, "BufferToInteger"), dlsym(handle_, "BufferToLong"));
+  EXPECT_EQ(Address("MakeLong"), Address("LongToBuffer"));
+  EXPECT_EQ(Address("IntegerToBuffer"), Address("LongToBuffer"));
+  EXPECT_EQ(Address("BufferToInteger"), Address("BufferToLong"));
 }
 
 }  // namespace

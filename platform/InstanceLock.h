@@ -4,6 +4,7 @@
 #ifndef TORVANE_PLATFORM_INSTANCELOCK_H_
 #define TORVANE_PLATFORM_INSTANCELOCK_H_
 
+#include <cstdint>
 #include <string>
 
 #include "Prompter.h"
@@ -23,12 +24,16 @@ class InstanceLock {
   // without waiting. kUnavailable, with the reason in *error, when the file
   // cannot be made or locked at all.
   Result Take(std::string* error);
-  bool Held() const { return fd_ >= 0; }
+  bool Held() const { return handle_ != kNone; }
   void Release();
 
  private:
+  static constexpr intptr_t kNone = -1;
+  // Opens the file, creating it, and locks it: the system's part of Take.
+  Result LockFile(std::string* error);
+
   std::string path_;
-  int fd_ = -1;
+  intptr_t handle_ = kNone;  // the locked file: a descriptor, or a HANDLE on Windows
 };
 
 // The program's start: true when this is the only running copy. Another copy

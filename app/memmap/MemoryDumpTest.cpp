@@ -1,31 +1,26 @@
 #include "MemoryDump.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "TempFolder.h"
+
 namespace torvane {
 namespace {
 
 class MemoryDumpTest : public ::testing::Test {
  protected:
-  MemoryDumpTest() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "memdumpXXXXXX").string();
-    folder_ = mkdtemp(pattern.data());
-  }
-  ~MemoryDumpTest() override { std::filesystem::remove_all(folder_); }
-
-  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+  std::string Path(const std::string& name) const { return folder_.File(name); }
   static std::string ReadAll(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
   }
 
-  std::filesystem::path folder_;
+  TempFolder folder_;
 };
 
 TEST_F(MemoryDumpTest, Has32738CrLfLinesOfDecimalBytes) {

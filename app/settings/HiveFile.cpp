@@ -12,7 +12,7 @@ HiveFile::HiveFile(std::string path, std::string hiveName, bool readOnly, Report
       hiveName_(std::move(hiveName)),
       readOnly_(readOnly),
       report_(std::move(report)),
-      rename_([](const char* from, const char* to) { return std::rename(from, to); }) {
+      rename_(RenameOver) {
   if (!report_) {
     report_ = [](const std::string& message) { std::fprintf(stderr, "%s\n", message.c_str()); };
   }

@@ -4,9 +4,11 @@
 #include <optional>
 #include <utility>
 
+#include "HiveBackend.h"
 #include "HiveFile.h"
 #include "KeyTree.h"
 #include "RegValue.h"
+#include "TreeHive.h"
 
 namespace torvane {
 namespace {
@@ -24,54 +26,44 @@ HiveFiles HiveFiles::InFolder(const std::string& folder) {
 }
 
 struct SettingsStore::Impl {
-  struct HiveState {
-    KeyTree tree;
-    std::unique_ptr<HiveFile> file;  // null: memory only
-    uint64_t revision = 0;
-    bool dirty = false;
-  };
-
-  std::array<HiveState, 2> hives;
+  std::array<std::unique_ptr<HiveBackend>, 2> hives;
+  std::array<uint64_t, 2> revisions{};
   int batchDepth = 0;
 
-  HiveState& Of(Hive hive) { return hives[hive == Hive::kClassesRoot ? 1 : 0]; }
-  const HiveState& Of(Hive hive) const { return hives[hive == Hive::kClassesRoot ? 1 : 0]; }
+  static size_t IndexOf(Hive hive) { return hive == Hive::kClassesRoot ? 1 : 0; }
+  HiveBackend& Of(Hive hive) { return *hives[IndexOf(hive)]; }
+  const HiveBackend& Of(Hive hive) const { return *hives[IndexOf(hive)]; }
 
-  void Open(Hive hive, const std::string& path, const char* hiveName, bool readOnly) {
-    if (path.empty()) return;
-    HiveState& state = Of(hive);
-    state.file = std::make_unique<HiveFile>(path, hiveName, readOnly);
-    state.tree = state.file->Load();
+  static std::unique_ptr<HiveBackend> OpenTree(const std::string& path, const char* hiveName,
+                                               bool readOnly) {
+    if (path.empty()) return std::make_unique<TreeHive>();
+    return std::make_unique<TreeHive>(std::make_unique<HiveFile>(path, hiveName, readOnly));
   }
 
-  void Changed(HiveState& state) {
-    ++state.revision;
-    state.dirty = true;
-    if (batchDepth == 0) Save(state);
-  }
-
-  // A failed save leaves the hive dirty, so the next flush tries again.
-  static void Save(HiveState& state) {
-    if (!state.dirty) return;
-    if (state.file == nullptr || state.file->Save(state.tree)) state.dirty = false;
+  void Changed(Hive hive) {
+    ++revisions[IndexOf(hive)];
+    if (batchDepth == 0) Of(hive).Save();
   }
 
   void Write(Hive hive, std::string_view keyPath, std::string_view valueName,
              std::optional<RegValue> value) {
-    if (!IsStorableName(valueName)) return;
-    HiveState& state = Of(hive);
+    // No settings file could keep a line break in a name, so no back-end takes one.
+    if (!IsStorableName(keyPath) || !IsStorableName(valueName)) return;
     // As the registry does, the key is created even when the type stores nothing.
-    bool changed = false;
-    RegKey* key = state.tree.CreateKey(keyPath, &changed);
-    if (key == nullptr) return;
-    if (value && key->SetValue(valueName, std::move(*value))) changed = true;
-    if (changed) Changed(state);
+    if (Of(hive).Write(keyPath, valueName, std::move(value))) Changed(hive);
   }
 };
 
 SettingsStore::SettingsStore(HiveFiles files) : impl_(std::make_unique<Impl>()) {
-  impl_->Open(Hive::kCurrentUser, files.currentUser, kCurrentUserName, files.readOnly);
-  impl_->Open(Hive::kClassesRoot, files.classesRoot, kClassesRootName, files.readOnly);
+  impl_->hives[0] = Impl::OpenTree(files.currentUser, kCurrentUserName, files.readOnly);
+  impl_->hives[1] = Impl::OpenTree(files.classesRoot, kClassesRootName, files.readOnly);
+}
+
+SettingsStore::SettingsStore(std::unique_ptr<HiveBackend> currentUser,
+                             std::unique_ptr<HiveBackend> classesRoot)
+    : impl_(std::make_unique<Impl>()) {
+  impl_->hives[0] = std::move(currentUser);
+  impl_->hives[1] = std::move(classesRoot);
 }
 
 SettingsStore::~SettingsStore() { Flush(); }
@@ -88,34 +80,29 @@ void SettingsStore::WriteSetting(std::string_view keyPath, std::string_view valu
 
 std::string SettingsStore::ReadSetting(std::string_view keyPath, std::string_view valueName,
                                        Hive hive) const {
-  const RegKey* key = impl_->Of(hive).tree.FindKey(keyPath);
-  const RegValue* value = key == nullptr ? nullptr : key->FindValue(valueName);
-  if (value == nullptr) return std::string(kNoKeyValue);
+  const std::optional<RegValue> value = impl_->Of(hive).Read(keyPath, valueName);
+  if (!value) return std::string(kNoKeyValue);
   std::optional<std::string> text = ValueToText(*value);
   return text ? std::move(*text) : std::string(kNoKeyValue);
 }
 
 bool SettingsStore::DeleteValue(std::string_view keyPath, std::string_view valueName, Hive hive) {
-  Impl::HiveState& state = impl_->Of(hive);
-  // The key is opened as for a write, so a missing one is created.
-  bool created = false;
-  RegKey* key = state.tree.CreateKey(keyPath, &created);
-  const bool deleted = key != nullptr && key->RemoveValue(valueName);
-  if (created || deleted) impl_->Changed(state);
-  return deleted;
+  if (!IsStorableName(keyPath)) return false;
+  const HiveBackend::Deletion result = impl_->Of(hive).DeleteValue(keyPath, valueName);
+  if (result.changed) impl_->Changed(hive);
+  return result.deleted;
 }
 
 bool SettingsStore::DeleteKey(std::string_view parentPath, std::string_view subkeyName, Hive hive) {
-  Impl::HiveState& state = impl_->Of(hive);
-  if (!state.tree.DeleteKey(parentPath, subkeyName)) return false;
-  impl_->Changed(state);
+  if (!impl_->Of(hive).DeleteKey(parentPath, subkeyName)) return false;
+  impl_->Changed(hive);
   return true;
 }
 
-uint64_t SettingsStore::Revision(Hive hive) const { return impl_->Of(hive).revision; }
+uint64_t SettingsStore::Revision(Hive hive) const { return impl_->revisions[Impl::IndexOf(hive)]; }
 
 void SettingsStore::Flush() {
-  for (auto& state : impl_->hives) Impl::Save(state);
+  for (auto& hive : impl_->hives) hive->Save();
 }
 
 bool SettingsStore::HasUnsavedChanges() const {
@@ -123,8 +110,7 @@ bool SettingsStore::HasUnsavedChanges() const {
 }
 
 bool SettingsStore::HasUnsavedChanges(Hive hive) const {
-  const Impl::HiveState& state = impl_->Of(hive);
-  return state.dirty && state.file != nullptr;
+  return impl_->Of(hive).HasUnsavedChanges();
 }
 
 SettingsStore::Batch::Batch(SettingsStore& store) : store_(store) { ++store_.impl_->batchDepth; }

@@ -1,6 +1,6 @@
-// The registry stand-in: two hives of keys and values, each kept in memory and
-// persisted as a REGEDIT4 text file. Text values hold the system's single-byte
-// (Windows-1252) text; the files hold UTF-8.
+// The settings: two hives of keys and values, each kept in memory and persisted
+// as a REGEDIT4 text file, or on Windows held in the system registry. Text
+// values hold the system's single-byte (Windows-1252) text; the files hold UTF-8.
 #ifndef TORVANE_APP_SETTINGS_SETTINGSSTORE_H_
 #define TORVANE_APP_SETTINGS_SETTINGSSTORE_H_
 
@@ -35,6 +35,8 @@ struct HiveFiles {
   static HiveFiles None() { return {}; }
 };
 
+class HiveBackend;
+
 class SettingsStore {
  public:
   // Loads both hives. A file that cannot be parsed is renamed aside
@@ -43,6 +45,8 @@ class SettingsStore {
   // be read or set aside is reported and left alone: that hive starts empty and
   // its changes stay unsaved until the file has been moved away.
   explicit SettingsStore(HiveFiles files = HiveFiles::None());
+  // Hives kept by the back-ends given (the Windows registry).
+  SettingsStore(std::unique_ptr<HiveBackend> currentUser, std::unique_ptr<HiveBackend> classesRoot);
   ~SettingsStore();  // flushes
   SettingsStore(const SettingsStore&) = delete;
   SettingsStore& operator=(const SettingsStore&) = delete;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "SettingsKeys.h"
+#include "StoreUnderTest.h"
 #include "TempFolder.h"
 #include "TickerList.h"
 
@@ -15,6 +16,20 @@ namespace torvane {
 namespace {
 
 const std::string kNoValue(kNoKeyValue);
+
+// The same cases against every back-end of the store.
+class StoreTest : public testing::TestWithParam<std::string> {
+ protected:
+  SettingsStore& Store() { return under_.Store(); }
+
+ private:
+  StoreUnderTest under_{GetParam()};
+};
+
+INSTANTIATE_TEST_SUITE_P(Backends, StoreTest, testing::ValuesIn(StoreBackendNames()),
+                         [](const testing::TestParamInfo<std::string>& info) {
+                           return info.param;
+                         });
 
 struct TextWriteCase {
   const char* name;
@@ -27,9 +42,12 @@ class TextWriteTest : public testing::TestWithParam<TextWriteCase> {};
 
 TEST_P(TextWriteTest, ReadsBackAsStated) {
   const auto& param = GetParam();
-  SettingsStore store;
-  store.WriteSetting(kMainKey, "Value", param.value, param.type);
-  EXPECT_EQ(store.ReadSetting(kMainKey, "Value"), param.expected);
+  for (const std::string& backend : StoreBackendNames()) {
+    SCOPED_TRACE(backend);
+    StoreUnderTest under(backend);
+    under.Store().WriteSetting(kMainKey, "Value", param.value, param.type);
+    EXPECT_EQ(under.Store().ReadSetting(kMainKey, "Value"), param.expected);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -58,8 +76,8 @@ INSTANTIATE_TEST_SUITE_P(
                     TextWriteCase{"QwordStoresNothing", "1", 11, kNoValue}),
     [](const testing::TestParamInfo<TextWriteCase>& info) { return std::string(info.param.name); });
 
-TEST(SettingsStoreTest, NumberWritesFollowTheType) {
-  SettingsStore store;
+TEST_P(StoreTest, NumberWritesFollowTheType) {
+  SettingsStore& store = Store();
   store.WriteSetting(kMainKey, "AsText", 42, kRegSz);
   store.WriteSetting(kMainKey, "AsDword", -7, kRegDword);
   store.WriteSetting(kMainKey, "AsDate", 2, kRegDate);
@@ -70,23 +88,23 @@ TEST(SettingsStoreTest, NumberWritesFollowTheType) {
   EXPECT_EQ(store.ReadSetting(kMainKey, "AsOther"), kNoValue);
 }
 
-TEST(SettingsStoreTest, UnsupportedTypeKeepsTheOldValue) {
-  SettingsStore store;
+TEST_P(StoreTest, UnsupportedTypeKeepsTheOldValue) {
+  SettingsStore& store = Store();
   store.WriteSetting(kMainKey, kPageDelay, "3", kRegSz);
   store.WriteSetting(kMainKey, kPageDelay, "9", 2);
   EXPECT_EQ(store.ReadSetting(kMainKey, kPageDelay), "3");
 }
 
-TEST(SettingsStoreTest, MissingKeyOrValueReadsAsNoKeyValue) {
-  SettingsStore store;
+TEST_P(StoreTest, MissingKeyOrValueReadsAsNoKeyValue) {
+  SettingsStore& store = Store();
   EXPECT_EQ(store.ReadSetting(kMainKey, kPageDelay), kNoValue);
   store.WriteSetting(kMainKey, kVenueId, "4", kRegSz);
   EXPECT_EQ(store.ReadSetting(kMainKey, kPageDelay), kNoValue);
   EXPECT_EQ(store.ReadSetting(kScreenSettingsKey, kBackColor), kNoValue);
 }
 
-TEST(SettingsStoreTest, DelayEverythingAbsentThenStoredZero) {
-  SettingsStore store;
+TEST_P(StoreTest, DelayEverythingAbsentThenStoredZero) {
+  SettingsStore& store = Store();
   EXPECT_EQ(store.ReadSetting(kMainKey, kDelayEverything), kNoValue);
   store.WriteSetting(kMainKey, kDelayEverything, 0, kRegDword);
   EXPECT_EQ(store.ReadSetting(kMainKey, kDelayEverything), "0");
@@ -94,29 +112,34 @@ TEST(SettingsStoreTest, DelayEverythingAbsentThenStoredZero) {
   EXPECT_EQ(store.ReadSetting(kMainKey, kDelayEverything), "1");
 }
 
-TEST(SettingsStoreTest, NamesCompareWithoutAsciiCase) {
-  SettingsStore store;
+TEST_P(StoreTest, NamesCompareWithoutAsciiCase) {
+  SettingsStore& store = Store();
   store.WriteSetting("SOFTWARE\\TorvaneTX\\Main\\", "PageDelay", "5", kRegSz);
   EXPECT_EQ(store.ReadSetting("software\\torvanetx\\MAIN\\", "pagedelay"), "5");
   EXPECT_EQ(store.ReadSetting("SOFTWARE\\TorvaneTX\\Main", "PAGEDELAY"), "5");
   store.WriteSetting("Software\\TORVANETX\\main", "pAgEdElAy", "6", kRegSz);
   EXPECT_EQ(store.ReadSetting(kMainKey, kPageDelay), "6");
-  // Letters beyond ASCII keep their case: these are two names.
+}
+
+// The settings file compares ASCII letters only; the system registry also
+// folds letters beyond ASCII, so this holds for the file store alone.
+TEST(SettingsStoreTest, LettersBeyondAsciiKeepTheirCaseInTheFileStore) {
+  SettingsStore store;
   store.WriteSetting(kMainKey, "\xC4", "upper", kRegSz);
   store.WriteSetting(kMainKey, "\xE4", "lower", kRegSz);
   EXPECT_EQ(store.ReadSetting(kMainKey, "\xC4"), "upper");
   EXPECT_EQ(store.ReadSetting(kMainKey, "\xE4"), "lower");
 }
 
-TEST(SettingsStoreTest, EmptyNameIsTheDefaultValue) {
-  SettingsStore store;
+TEST_P(StoreTest, EmptyNameIsTheDefaultValue) {
+  SettingsStore& store = Store();
   store.WriteSetting(kMainKey, "", "default", kRegSz);
   EXPECT_EQ(store.ReadSetting(kMainKey, ""), "default");
   EXPECT_EQ(store.ReadSetting(kMainKey, "@"), kNoValue);
 }
 
-TEST(SettingsStoreTest, NameWithLineBreakStoresNothing) {
-  SettingsStore store;
+TEST_P(StoreTest, NameWithLineBreakStoresNothing) {
+  SettingsStore& store = Store();
   const uint64_t before = store.Revision();
   store.WriteSetting(kMainKey, "Two\nLines", "x", kRegSz);
   store.WriteSetting("SOFTWARE\\Bad\nKey\\", "Name", "x", kRegSz);
@@ -125,8 +148,8 @@ TEST(SettingsStoreTest, NameWithLineBreakStoresNothing) {
   EXPECT_EQ(store.Revision(), before);
 }
 
-TEST(SettingsStoreTest, HivesAreSeparate) {
-  SettingsStore store;
+TEST_P(StoreTest, HivesAreSeparate) {
+  SettingsStore& store = Store();
   store.WriteSetting("CLSID\\{1}\\", "", "Wirelet", kRegSz, Hive::kClassesRoot);
   EXPECT_EQ(store.ReadSetting("CLSID\\{1}\\", "", Hive::kClassesRoot), "Wirelet");
   EXPECT_EQ(store.ReadSetting("CLSID\\{1}\\", ""), kNoValue);
@@ -134,8 +157,8 @@ TEST(SettingsStoreTest, HivesAreSeparate) {
   EXPECT_GT(store.Revision(Hive::kClassesRoot), 0u);
 }
 
-TEST(SettingsStoreTest, DeleteValueTellsWhetherItExisted) {
-  SettingsStore store;
+TEST_P(StoreTest, DeleteValueTellsWhetherItExisted) {
+  SettingsStore& store = Store();
   store.WriteSetting(kClassListingKey, "0", "Super Pro", kRegSz);
   store.WriteSetting(kClassListingKey, "1", "Pro", kRegSz);
   EXPECT_TRUE(store.DeleteValue(kClassListingKey, "1"));
@@ -146,14 +169,14 @@ TEST(SettingsStoreTest, DeleteValueTellsWhetherItExisted) {
   EXPECT_EQ(store.ReadSetting(kClassListingKey, "1"), kNoValue);
 }
 
-TEST(SettingsStoreTest, DeleteValueOpensTheKeyAsAWriteDoes) {
-  SettingsStore store;
+TEST_P(StoreTest, DeleteValueOpensTheKeyAsAWriteDoes) {
+  SettingsStore& store = Store();
   EXPECT_FALSE(store.DeleteValue("SOFTWARE\\TorvaneTX\\Fresh\\", "x"));
   EXPECT_TRUE(store.DeleteKey(kSoftwareKey, "Fresh"));
 }
 
-TEST(SettingsStoreTest, DeleteKeyRemovesEverythingBelow) {
-  SettingsStore store;
+TEST_P(StoreTest, DeleteKeyRemovesEverythingBelow) {
+  SettingsStore& store = Store();
   store.WriteSetting(PageKey(5), kTitle, "Results", kRegSz);
   store.WriteSetting(PageKey(5) + "Sub\\", "x", "y", kRegSz);
   store.WriteSetting(PageKey(4), kTitle, "Ladder", kRegSz);
@@ -168,9 +191,9 @@ TEST(SettingsStoreTest, DeleteKeyRemovesEverythingBelow) {
   EXPECT_EQ(store.ReadSetting(PageKey(4), kTitle), kNoValue);
 }
 
-TEST(SettingsStoreTest, DeletingPagesStopsAtTheFirstMissingKey) {
+TEST_P(StoreTest, DeletingPagesStopsAtTheFirstMissingKey) {
   // The page store saves N pages and then deletes N+1, N+2, ... until one fails.
-  SettingsStore store;
+  SettingsStore& store = Store();
   for (int page = 0; page <= 6; ++page) store.WriteSetting(PageKey(page), kTitle, "t", kRegSz);
   int deleted = 0;
   for (int page = 4; page <= 126 && store.DeleteKey(kPageSettingsKey, std::to_string(page));
@@ -181,8 +204,8 @@ TEST(SettingsStoreTest, DeletingPagesStopsAtTheFirstMissingKey) {
   EXPECT_EQ(store.ReadSetting(PageKey(3), kTitle), "t");
 }
 
-TEST(SettingsStoreTest, RevisionCountsChangesOnly) {
-  SettingsStore store;
+TEST_P(StoreTest, RevisionCountsChangesOnly) {
+  SettingsStore& store = Store();
   uint64_t last = store.Revision();
   auto changed = [&] {
     const uint64_t now = store.Revision();
@@ -229,8 +252,8 @@ TEST(TickerListTest, TwentyFiveEntriesSaveTwentySixValuesAndLoadTwenty) {
   EXPECT_EQ(loaded, std::vector<std::string>(entries.begin(), entries.begin() + 20));
 }
 
-TEST(TickerListTest, ShorterListLeavesStaleValuesThatAreNeverRead) {
-  SettingsStore store;
+TEST_P(StoreTest, TickerShorterListLeavesStaleValuesThatAreNeverRead) {
+  SettingsStore& store = Store();
   SaveTickerList(store, {"a", "b", "c", "d", "e"});
   SaveTickerList(store, {"x", "y"});
   EXPECT_EQ(LoadTickerList(store), (std::vector<std::string>{"x", "y"}));
@@ -238,8 +261,8 @@ TEST(TickerListTest, ShorterListLeavesStaleValuesThatAreNeverRead) {
   EXPECT_EQ(store.ReadSetting(kTickerKey, "2"), kNoValue);
 }
 
-TEST(TickerListTest, EmptyListLoadsEmpty) {
-  SettingsStore store;
+TEST_P(StoreTest, TickerEmptyListLoadsEmpty) {
+  SettingsStore& store = Store();
   EXPECT_TRUE(LoadTickerList(store).empty());
   SaveTickerList(store, {});
   EXPECT_TRUE(LoadTickerList(store).empty());

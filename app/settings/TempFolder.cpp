@@ -1,22 +1,26 @@
 #include "TempFolder.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
 namespace torvane {
 
 TempFolder::TempFolder() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern =
-      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/torvane-settings-XXXXXX";
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path path = base / ("torvane-settings-" + std::to_string(random()));
+    if (std::filesystem::create_directory(path)) {
+      path_ = path.string();
+      return;
+    }
+  }
+  throw std::runtime_error("cannot create a temporary folder in " + base.string());
 }
 
 TempFolder::~TempFolder() {

@@ -1,7 +1,9 @@
 #include "InstanceLock.h"
 
 #include <gtest/gtest.h>
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -10,6 +12,8 @@
 #include <fstream>
 #include <random>
 #include <string>
+
+#include "ProgramFolder.h"
 
 namespace torvane {
 namespace {
@@ -40,7 +44,43 @@ TEST_F(InstanceLockTest, SecondHolderIsRefusedUntilTheFirstReleases) {
   EXPECT_EQ(second.Take(&error), InstanceLock::Result::kTaken);
 }
 
-#ifndef _WIN32  // fork
+#ifdef _WIN32
+// Another process holds the lock (the helper beside this program), then is
+// killed without releasing it, as a crashed copy of the program would be.
+TEST_F(InstanceLockTest, ProcessThatDiesWithoutReleasingLeavesNoStaleLock) {
+  const std::string path = Path("TorvaneTX.lock");
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  HANDLE readEnd = nullptr;
+  HANDLE writeEnd = nullptr;
+  ASSERT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
+  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = writeEnd;
+  startup.hStdError = writeEnd;
+  PROCESS_INFORMATION process{};
+  std::string command = "\"" + ProgramFolder() + "\\lock_holder.exe\" \"" + path + "\"";
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                             &startup, &process))
+      << GetLastError();
+  CloseHandle(writeEnd);
+  char said[128] = {};
+  DWORD n = 0;
+  ReadFile(readEnd, said, sizeof said - 1, &n, nullptr);
+  CloseHandle(readEnd);
+  EXPECT_EQ(std::string(said, n).substr(0, 4), "held") << said;
+
+  InstanceLock lock(path);
+  std::string error;
+  EXPECT_EQ(lock.Take(&error), InstanceLock::Result::kHeldElsewhere) << error;
+  TerminateProcess(process.hProcess, 9);
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  EXPECT_EQ(lock.Take(&error), InstanceLock::Result::kTaken) << error;
+}
+#else
 TEST_F(InstanceLockTest, ProcessThatDiesWithoutReleasingLeavesNoStaleLock) {
   const std::string path = Path("TorvaneTX.lock");
   const pid_t child = fork();

@@ -78,8 +78,7 @@ QtSerialLine::~QtSerialLine() {
   if (port_.isOpen()) port_.close();
 }
 
-void QtSerialLine::OpenDevice(int16_t commPort, const LineSettings& settings,
-                              int16_t handshaking) {
+void QtSerialLine::OpenDevice(int16_t commPort, const LineSettings& settings, int16_t handshaking) {
   const std::string path = devicePath_(commPort);
   port_.setPortName(QString::fromStdString(path));
   if (!port_.open(QIODevice::ReadWrite)) {
@@ -106,7 +105,8 @@ void QtSerialLine::ApplySettings(const LineSettings& settings, int16_t handshaki
       port_.setParity(ToQtParity(settings.parity)) &&
       port_.setStopBits(settings.stopBits == 2 ? QSerialPort::TwoStop : QSerialPort::OneStop) &&
       port_.setFlowControl(ToQtFlowControl(handshaking));
-  if (!ok) throw SerialLineError("the port refused its settings: " + port_.errorString().toStdString());
+  if (!ok)
+    throw SerialLineError("the port refused its settings: " + port_.errorString().toStdString());
   if (handshaking == kRtsAndXonXoff && !AddSoftwareFlowControl(port_)) {
     throw SerialLineError("the port refused XOn/XOff on top of RTS/CTS flow control");
   }
@@ -144,9 +144,13 @@ size_t QtSerialLine::DeviceBytesWaiting() const {
   return static_cast<size_t>(port_.bytesToWrite());
 }
 
+// A handler may run the event loop (a message box does); the port does not
+// announce bytes again while this runs, so what arrived meanwhile is taken here.
 void QtSerialLine::OnReadyRead() {
-  const QByteArray bytes = port_.readAll();
-  if (!bytes.isEmpty()) Received(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+  while (port_.isOpen() && port_.bytesAvailable() > 0) {
+    const QByteArray bytes = port_.readAll();
+    Received(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+  }
 }
 
 void QtSerialLine::OnError(QSerialPort::SerialPortError error) {

@@ -5,6 +5,7 @@
 #include <termios.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <string>
 
 #include "PortOpening.h"
@@ -30,7 +31,10 @@ TEST(QtSerialLineTest, TransmitterLineCarriesPacketsAndOneReplyByteAnEvent) {
   pty.CloseSlaveCopy();
 
   std::string replies;
-  line.OnComm = [&] { replies += line.Input(); replies += '|'; };
+  line.OnComm = [&] {
+    replies += line.Input();
+    replies += '|';
+  };
   pty.Write("\x06\x15");
   ASSERT_TRUE(PumpUntil([&] { return replies.size() >= 4; })) << replies.size();
   EXPECT_EQ(replies, "\x06|\x15|");
@@ -40,6 +44,34 @@ TEST(QtSerialLineTest, TransmitterLineCarriesPacketsAndOneReplyByteAnEvent) {
   const std::string packet(reinterpret_cast<const char*>(bytes), sizeof bytes);
   line.Output(packet);
   EXPECT_EQ(pty.Read(packet.size()), packet);
+}
+
+// A handler that runs the event loop (a message box does) while more text
+// arrives: the port does not announce bytes again inside its own notification,
+// so what came in meanwhile must still reach the handler afterwards, without
+// waiting for yet more text.
+TEST(QtSerialLineTest, TextArrivingWhileTheHandlerRunsTheLoopIsDelivered) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  QtSerialLine line([&](int16_t) { return pty.slaveName(); });
+  ScriptedPrompter prompter;
+  ASSERT_TRUE(OpenTransmitterLine(line, TransmitterLink(6), prompter));
+  pty.CloseSlaveCopy();
+
+  std::string received;
+  int calls = 0;
+  line.OnComm = [&] {
+    received += line.Input();
+    if (++calls == 1) {
+      pty.Write("second\r");
+      QElapsedTimer held;
+      held.start();
+      while (held.elapsed() < 300) QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+  };
+  pty.Write("first\r");
+  EXPECT_TRUE(PumpUntil([&] { return received.size() >= 13; })) << received;
+  EXPECT_EQ(received, "first\rsecond\r");
 }
 
 TEST(QtSerialLineTest, WritesBeyondWhatTheDriverTakesQueueInOrderUpToTheCap) {

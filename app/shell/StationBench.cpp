@@ -21,9 +21,7 @@
 #include <thread>
 #include <vector>
 
-#include "MaximalPages.h"
-#include "LinkSettingsStore.h"
-#include "PageStoreSettings.h"
+#include "BenchSettings.h"
 #include "PtyPair.h"
 #include "SettingsKeys.h"
 #include "Station.h"
@@ -39,20 +37,6 @@ double ThreadCpuSeconds() {
   timespec t{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-// The maximal page store, saved as the editor saves it.
-void WriteMaximalPages(SettingsStore& settings) {
-  PageStore pages;
-  FillMaximalPages(pages);
-  SavePageStore(settings, pages);
-  for (int k = 0; k <= pages.N(); ++k) WritePageSize(settings, k, pages.PageSize(k));
-}
-
-void SetSerialLink(SettingsStore& settings, std::string_view key, int port, int bps) {
-  const std::string values[] = {std::to_string(port), std::to_string(bps), "0", "4", "0", "0",
-                                "None", "None"};
-  for (int i = 0; i < 8; ++i) settings.WriteSetting(key, std::to_string(i), values[i], kRegSz);
 }
 
 // Reads packets on the pty master and answers each with ACK at once. While
@@ -152,10 +136,11 @@ Rate MeasureThroughput(Station& station) {
 void Report(const char* how, const Rate& rate) {
   std::printf("throughput, %s: %.0f packets/s (%.1fx the %.0f packets/s of 57600 baud)\n", how,
               rate.perSecond, rate.perSecond * kWireSecondsPerPacket, 1.0 / kWireSecondsPerPacket);
-  std::printf("sending thread's CPU, %s: %.2f us per packet (%.5f of the 2.6 ms wire time, %.0fx "
-              "headroom)\n",
-              how, rate.cpuPerPacket * 1e6, rate.cpuPerPacket / kWireSecondsPerPacket,
-              kWireSecondsPerPacket / rate.cpuPerPacket);
+  std::printf(
+      "sending thread's CPU, %s: %.2f us per packet (%.5f of the 2.6 ms wire time, %.0fx "
+      "headroom)\n",
+      how, rate.cpuPerPacket * 1e6, rate.cpuPerPacket / kWireSecondsPerPacket,
+      kWireSecondsPerPacket / rate.cpuPerPacket);
 }
 
 // This machine's own pty round trip: the same transmitter answering a bare
@@ -195,7 +180,8 @@ Rate MeasureBarePtyLoop() {
   const double cpu = ThreadCpuSeconds() - cpu0;
   transmitter.Stop();
   ::close(line);
-  return {static_cast<double>(packets) / wall, packets > 0 ? cpu / static_cast<double>(packets) : 0};
+  return {static_cast<double>(packets) / wall,
+          packets > 0 ? cpu / static_cast<double>(packets) : 0};
 }
 
 // The transmitter behind a serial-to-Ethernet device server: a TCP peer on
@@ -261,8 +247,8 @@ int MeasureOverTcp() {
   WriteMaximalPages(settings);
   const std::string clsid = kClsidWirelet.ToString();
   settings.WriteSetting("Wirekit.Wirelet\\CLSID", "", clsid, kRegSz, Hive::kClassesRoot);
-  settings.WriteSetting("CLSID\\" + clsid + "\\InprocServer32", "", TORVANE_WIRELET_MODULE,
-                        kRegSz, Hive::kClassesRoot);
+  settings.WriteSetting("CLSID\\" + clsid + "\\InprocServer32", "", TORVANE_WIRELET_MODULE, kRegSz,
+                        Hive::kClassesRoot);
   SetSerialLink(settings, kTransmitterKey, 25, 8);
   settings.WriteSetting(kTransmitterKey, "6", "127.0.0.1", kRegSz);
   settings.WriteSetting(kTransmitterKey, "7", std::to_string(transmitter.Port()), kRegSz);
@@ -284,7 +270,8 @@ int MeasureOverTcp() {
   // Stop-and-wait holds: one packet a reply.
   const CycleCounters& c = station.cycle().Counters();
   std::printf("over TCP: %llu packets sent for %llu ACKs and %llu recoveries\n",
-              static_cast<unsigned long long>(c.packetsSent), static_cast<unsigned long long>(c.acks),
+              static_cast<unsigned long long>(c.packetsSent),
+              static_cast<unsigned long long>(c.acks),
               static_cast<unsigned long long>(c.recoveries));
   station.Shutdown();
   return 0;
@@ -352,9 +339,10 @@ int Main() {
   std::sort(latencies.begin(), latencies.end());
   const double p50 = latencies[latencies.size() / 2];
   const double p99 = latencies[latencies.size() * 99 / 100];
-  std::printf("latency record -> first changed row on the line (%zu samples): p50 %.3f ms, "
-              "p99 %.3f ms (p99 = %.2f packet wire times)\n",
-              latencies.size(), p50 * 1e3, p99 * 1e3, p99 / kWireSecondsPerPacket);
+  std::printf(
+      "latency record -> first changed row on the line (%zu samples): p50 %.3f ms, "
+      "p99 %.3f ms (p99 = %.2f packet wire times)\n",
+      latencies.size(), p50 * 1e3, p99 * 1e3, p99 / kWireSecondsPerPacket);
   station.Shutdown();
   const Rate bareAfter = MeasureBarePtyLoop();
   Report("bare pty loop, after", bareAfter);

@@ -11,6 +11,7 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "CardView.h"
@@ -23,6 +24,10 @@
 
 namespace torvane::sim {
 namespace {
+
+// Replies due within this are waited for in place, not through the event loop.
+constexpr Duration kWaitInPlace = std::chrono::milliseconds(3);
+constexpr Duration kSpinStretch = std::chrono::microseconds(100);
 
 class TxSim {
  public:
@@ -77,7 +82,8 @@ class TxSim {
   }
 
   bool Listen(std::string& error) {
-    return ListenOnLoopback(server_, options_.tcpPort, [this] { Accept(); }, error);
+    return ListenOnLoopback(
+        server_, options_.tcpPort, [this] { Accept(); }, error);
   }
 
   // One peer at a time, as on a serial line; a second one is turned away.
@@ -108,20 +114,39 @@ class TxSim {
     SendReplies();
   }
 
+  // Qt's timers count whole milliseconds: waiting for a reply due 2.6 ms after
+  // a packet with one would cost up to a millisecond an exchange on a
+  // wire-time line. Replies due soon are waited for here, to the microsecond.
   void SendReplies() {
-    const std::vector<uint8_t> replies = model_.TakeReplies(Now());
-    if (!replies.empty()) {
-      const QByteArray out(reinterpret_cast<const char*>(replies.data()),
-                           static_cast<qsizetype>(replies.size()));
-      if (line_) {
-        line_->Write(out);
-      } else if (client_ != nullptr) {
-        client_->write(out);
+    for (;;) {
+      const std::vector<uint8_t> replies = model_.TakeReplies(Now());
+      if (!replies.empty()) {
+        const QByteArray out(reinterpret_cast<const char*>(replies.data()),
+                             static_cast<qsizetype>(replies.size()));
+        if (line_) {
+          line_->Write(out);
+        } else if (client_ != nullptr) {
+          client_->write(out);
+        }
       }
+      const std::optional<Instant> due = model_.NextReplyAt();
+      if (!due) return;
+      const Duration wait = *due - Now();
+      if (wait > kWaitInPlace) {
+        const auto early = std::chrono::floor<std::chrono::milliseconds>(wait - kWaitInPlace);
+        replyTimer_.start(static_cast<int>(early.count()));
+        return;
+      }
+      WaitUntil(*due);
     }
-    if (const std::optional<Instant> due = model_.NextReplyAt()) {
-      const auto wait = std::chrono::ceil<std::chrono::milliseconds>(*due - Now());
-      replyTimer_.start(static_cast<int>(std::max<int64_t>(0, wait.count())));
+  }
+
+  // Sleeps to just before the instant, then spins: a sleep alone ends tens of
+  // microseconds late.
+  void WaitUntil(Instant due) const {
+    const Duration sleep = due - Now() - kSpinStretch;
+    if (sleep > Duration::zero()) std::this_thread::sleep_for(sleep);
+    while (Now() < due) {
     }
   }
 
@@ -200,5 +225,6 @@ class TxSim {
 
 int main(int argc, char** argv) {
   using namespace torvane::sim;
-  return RunSimulator<TxSim, TxSimOptions>(argc, argv, "torvanetx-txsim", kTxSimUsage, ParseTxSimArgs);
+  return RunSimulator<TxSim, TxSimOptions>(argc, argv, "torvanetx-txsim", kTxSimUsage,
+                                           ParseTxSimArgs);
 }

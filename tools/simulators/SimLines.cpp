@@ -160,8 +160,8 @@ StopSignals::~StopSignals() {
 bool ListenOnLoopback(QTcpServer& server, int port, const std::function<void()>& onConnection,
                       std::string& error) {
   if (!server.listen(QHostAddress::LocalHost, static_cast<quint16>(port))) {
-    error = "listen on 127.0.0.1:" + std::to_string(port) + ": " +
-            server.errorString().toStdString();
+    error =
+        "listen on 127.0.0.1:" + std::to_string(port) + ": " + server.errorString().toStdString();
     return false;
   }
   std::printf("tcp: 127.0.0.1:%u\n", static_cast<unsigned>(server.serverPort()));

@@ -18,6 +18,7 @@ const char* const kTxSimUsage =
     "  --drop-every N      lose every Nth reply\n"
     "  --garble-every N    garble every Nth reply\n"
     "  --late-ms N         answer N ms late\n"
+    "  --latency-ms N      hold replies as a USB adapter's N ms latency timer does\n"
     "  --silent-after N:S  after every N packets ignore the line for S seconds\n"
     "  --wire-time         take the time of a 57600-baud wire for packets and replies\n"
     "  --stats-every S     print statistics every S seconds (default 5, 0: at the end)\n"
@@ -157,6 +158,9 @@ bool ParseTxSimArgs(const std::vector<std::string>& argv, TxSimOptions& out, std
     } else if (option == "--late-ms") {
       ok = Number(args, option, 0, 3'600'000, n, error);
       sw.late = std::chrono::milliseconds(n);
+    } else if (option == "--latency-ms") {
+      ok = Number(args, option, 0, 1000, n, error);
+      sw.adapterLatency = std::chrono::milliseconds(n);
     } else if (option == "--silent-after") {
       std::string text;
       ok = Text(args, option, text, error);

@@ -34,6 +34,8 @@ TEST(SimulatorOptionsTest, TxSimSwitches) {
                               "11",
                               "--late-ms",
                               "250",
+                              "--latency-ms",
+                              "16",
                               "--silent-after",
                               "100:2.5",
                               "--wire-time",
@@ -54,6 +56,7 @@ TEST(SimulatorOptionsTest, TxSimSwitches) {
   EXPECT_EQ(sw.dropEvery, 9);
   EXPECT_EQ(sw.garbleEvery, 11);
   EXPECT_EQ(sw.late, 250ms);
+  EXPECT_EQ(sw.adapterLatency, 16ms);
   EXPECT_EQ(sw.silentAfter, 100);
   EXPECT_EQ(sw.silentFor, 2500ms);
   EXPECT_TRUE(sw.wireTime);

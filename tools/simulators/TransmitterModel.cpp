@@ -103,6 +103,10 @@ void TransmitterModel::QueueReply(uint8_t byte, Instant at) {
     due = std::max(due, wireOutFreeAt_) + kWireByteTime;
     wireOutFreeAt_ = due;
   }
+  if (sw.adapterLatency > Duration::zero()) {
+    if (due > adapterFlushAt_) adapterFlushAt_ = due + sw.adapterLatency;
+    due = adapterFlushAt_;
+  }
   replies_.push_back({byte, due});
 }
 

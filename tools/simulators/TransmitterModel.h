@@ -36,6 +36,10 @@ struct FailureSwitches {
   int silentAfter = 0;    // after every N packets ...
   Duration silentFor{0};  // ... the device ignores the line this long
   bool wireTime = false;  // packets and replies take their 57600-baud time on the wire
+  // A USB serial adapter's latency timer on the host side: a reply waits in
+  // the adapter until this long after the first byte of its batch arrived;
+  // bytes that come meanwhile leave with it.
+  Duration adapterLatency{0};
 };
 
 struct TransmitterConfig {
@@ -119,6 +123,7 @@ class TransmitterModel {
   Instant silentUntil_{Duration::min()};
   Instant wireInFreeAt_{Duration::min()};
   Instant wireOutFreeAt_{Duration::min()};
+  Instant adapterFlushAt_{Duration::min()};  // when the adapter's held batch leaves
   // Full pass: blocks 0..MapEnd seen since passStart_.
   std::vector<bool> blockSeen_;
   int coveredBlocks_ = 0;

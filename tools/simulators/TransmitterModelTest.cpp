@@ -273,6 +273,23 @@ TEST_F(TransmitterModelTest, WireTimeQueuesPacketsThatArriveTogether) {
   EXPECT_EQ(model_->TakeReplies(29 * kWireByteTime + 1ms), kAckOnly);
 }
 
+TEST_F(TransmitterModelTest, AdapterLatencyHoldsRepliesThatLeaveInOneBatch) {
+  FailureSwitches held = Late(0s, true);
+  held.adapterLatency = 16ms;
+  Make(Config(held));
+  // Two packets back to back: the second reply reaches the adapter while the
+  // first one is held, and both leave when the timer runs out.
+  model_->Receive(testing::Concat({MakePacket(0, 272, {1}), MakePacket(0, 280, {2})}), Instant(0));
+  const Instant first = 15 * kWireByteTime;
+  EXPECT_EQ(model_->NextReplyAt(), first + 16ms);
+  EXPECT_TRUE(model_->TakeReplies(first + 16ms - 1ns).empty());
+  EXPECT_EQ(model_->TakeReplies(first + 16ms), (Replies{kReplyAck, kReplyAck}));
+  // A reply after the batch has left waits a whole timer of its own.
+  now_ = Instant(100ms);
+  EXPECT_TRUE(SendBlock(288, 3).empty());
+  EXPECT_EQ(model_->NextReplyAt(), Instant(100ms) + 15 * kWireByteTime + 16ms);
+}
+
 TEST_F(TransmitterModelTest, ResetLineDropsPartialPacketAndQueuedReplies) {
   Make(Config(Late(10ms)));
   SendBlock(272, 1);

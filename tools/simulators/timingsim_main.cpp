@@ -140,7 +140,8 @@ class TimingSim {
 
   bool Listen(std::string& error) {
     if (!options_.tcpPort) return true;
-    return ListenOnLoopback(server_, *options_.tcpPort, [this] { Accept(); }, error);
+    return ListenOnLoopback(
+        server_, *options_.tcpPort, [this] { Accept(); }, error);
   }
 
   void Accept() {
@@ -269,5 +270,6 @@ class TimingSim {
 
 int main(int argc, char** argv) {
   using namespace torvane::sim;
-  return RunSimulator<TimingSim, TimingSimOptions>(argc, argv, "torvanetx-timingsim", kTimingSimUsage, ParseTimingSimArgs);
+  return RunSimulator<TimingSim, TimingSimOptions>(argc, argv, "torvanetx-timingsim",
+                                                   kTimingSimUsage, ParseTimingSimArgs);
 }

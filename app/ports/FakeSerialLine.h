@@ -22,6 +22,8 @@ class FakeSerialLine : public SerialLine {
   int16_t openedPort = 0;
   LineSettings appliedSettings;
   int16_t appliedHandshaking = 0;
+  bool offersLowLatency = false;
+  std::vector<bool> lowLatencyAsked;
 
  protected:
   void OpenDevice(int16_t commPort, const LineSettings& settings, int16_t handshaking) override {
@@ -38,6 +40,11 @@ class FakeSerialLine : public SerialLine {
   }
   void WriteDevice(std::string_view bytes) override { writes.emplace_back(bytes); }
   size_t DeviceBytesWaiting() const override { return bytesWaiting; }
+  LowLatency DeviceLowLatency(bool on) override {
+    lowLatencyAsked.push_back(on);
+    if (!offersLowLatency) return LowLatency::kNotOffered;
+    return on ? LowLatency::kOn : LowLatency::kOff;
+  }
 };
 
 }  // namespace torvane

@@ -3,8 +3,12 @@
 #ifdef Q_OS_WIN
 #include <windows.h>
 #else
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <linux/serial.h>
 #endif
 
 #include <cerrno>
@@ -142,6 +146,27 @@ size_t QtSerialLine::DeviceBytesWaiting() const {
   // What the driver holds is out of reach; only QSerialPort's queue behind it
   // can grow.
   return static_cast<size_t>(port_.bytesToWrite());
+}
+
+// Linux keeps the mode in the serial flags; drivers without them (a pty)
+// refuse the request, and the line runs as it is. Windows drivers that offer a
+// latency setting keep it in the port's own properties, out of a program's reach.
+SerialLine::LowLatency QtSerialLine::DeviceLowLatency(bool on) {
+#ifdef Q_OS_LINUX
+  const int fd = static_cast<int>(port_.handle());
+  serial_struct serial{};
+  if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) return LowLatency::kNotOffered;
+  if (on) {
+    serial.flags |= ASYNC_LOW_LATENCY;
+  } else {
+    serial.flags &= ~ASYNC_LOW_LATENCY;
+  }
+  if (::ioctl(fd, TIOCSSERIAL, &serial) != 0) return LowLatency::kNotOffered;
+  return on ? LowLatency::kOn : LowLatency::kOff;
+#else
+  (void)on;
+  return LowLatency::kNotOffered;
+#endif
 }
 
 // A handler may run the event loop (a message box does); the port does not

@@ -46,6 +46,20 @@ TEST(QtSerialLineTest, TransmitterLineCarriesPacketsAndOneReplyByteAnEvent) {
   EXPECT_EQ(pty.Read(packet.size()), packet);
 }
 
+TEST(QtSerialLineTest, PtyHasNoLowLatencyModeAndCarriesOnAsItIs) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  QtSerialLine line([&](int16_t) { return pty.slaveName(); });
+  EXPECT_EQ(line.SetLowLatency(true), SerialLine::LowLatency::kNotOffered) << "closed line";
+  ScriptedPrompter prompter;
+  ASSERT_TRUE(OpenTransmitterLine(line, TransmitterLink(7), prompter));
+  pty.CloseSlaveCopy();
+  EXPECT_EQ(line.SetLowLatency(true), SerialLine::LowLatency::kNotOffered);
+  EXPECT_EQ(line.SetLowLatency(false), SerialLine::LowLatency::kNotOffered);
+  line.Output("after");
+  EXPECT_EQ(pty.Read(5), "after");
+}
+
 // A handler that runs the event loop (a message box does) while more text
 // arrives: the port does not announce bytes again inside its own notification,
 // so what came in meanwhile must still reach the handler afterwards, without

@@ -72,6 +72,17 @@ class SerialLine {
   size_t DroppedBytes() const { return dropped_; }
   size_t DroppedOutputBytes() const { return droppedOutput_; }
 
+  // The driver's low-latency mode: a USB serial adapter then hands each
+  // received byte on at once instead of holding it for its latency timer
+  // (16 ms on the common ones), which every one-byte reply would wait for.
+  enum class LowLatency { kOn, kOff, kNotOffered };
+  // Asks the driver of the open line to turn the mode on or off. A closed
+  // line, or one whose driver has no such mode (a pty), is left as it is and
+  // says kNotOffered.
+  LowLatency SetLowLatency(bool on) {
+    return open_ ? DeviceLowLatency(on) : LowLatency::kNotOffered;
+  }
+
  protected:
   // Device side, for subclasses.
   virtual void OpenDevice(int16_t commPort, const LineSettings& settings, int16_t handshaking) = 0;
@@ -80,6 +91,7 @@ class SerialLine {
   virtual void WriteDevice(std::string_view bytes) = 0;
   // Bytes written and still queued for the device.
   virtual size_t DeviceBytesWaiting() const = 0;
+  virtual LowLatency DeviceLowLatency(bool /*on*/) { return LowLatency::kNotOffered; }
 
   // Subclasses hand received bytes here; raises OnComm.
   void Received(std::string_view bytes);

@@ -24,6 +24,9 @@ inline constexpr std::string_view kClassListingKey =
     "SOFTWARE\\TorvaneTX\\PageSettings\\ClassListing\\";
 // Device paths of serial ports: value "COM<n>" overrides /dev/ttyS<n-1>.
 inline constexpr std::string_view kPortsKey = "SOFTWARE\\TorvaneTX\\Ports\\";
+// Under kTransmitterKey: "0" keeps the serial driver's low-latency mode off;
+// anything else, or nothing, asks for it.
+inline constexpr std::string_view kLowLatency = "LowLatency";
 
 // Under kSoftwareKey: the folder of the page file last opened or saved.
 inline constexpr std::string_view kPageFiles = "PageFiles";

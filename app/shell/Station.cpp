@@ -97,14 +97,17 @@ void Station::Start() {
 void Station::OpenTransmitter() {
   const LinkSettings& link = globals().TransmitterLink;
   if (link.ComPort == LinkSettings::kNoPort) {
-    prompter_.Show({"Please go to Settings->Transmitter\nand select a port that Torvane "
-                    "Transmitter\nis connected to.",
-                    "Torvane TX - Communications", PromptIcon::kInformation,
-                    PromptButtons::kOk});
+    prompter_.Show(
+        {"Please go to Settings->Transmitter\nand select a port that Torvane "
+         "Transmitter\nis connected to.",
+         "Torvane TX - Communications", PromptIcon::kInformation, PromptButtons::kOk});
     return;
   }
   if (link.ComPort != LinkSettings::kTcpIp) {
-    OpenTransmitterLine(transmitterSerial_, link, prompter_);
+    if (OpenTransmitterLine(transmitterSerial_, link, prompter_)) {
+      lowLatencyWanted_ = settings_.ReadSetting(kTransmitterKey, kLowLatency) != "0";
+      transmitterLatency_ = transmitterSerial_.SetLowLatency(lowLatencyWanted_);
+    }
     return;
   }
   // The transmitter over TCP gets a control of its own, so the timing link
@@ -312,6 +315,18 @@ void Station::OnLineError(const char* which, const std::string& why) {
                   "Serial Port", PromptIcon::kCritical, PromptButtons::kOk});
 }
 
+std::string Station::LowLatencyText() const {
+  switch (transmitterLatency_) {
+    case SerialLine::LowLatency::kOn:
+      return "low latency";
+    case SerialLine::LowLatency::kOff:
+      return "low latency off (setting)";
+    case SerialLine::LowLatency::kNotOffered:
+      break;
+  }
+  return lowLatencyWanted_ ? "no low-latency mode, used as it is" : "low latency off (setting)";
+}
+
 std::string Station::StatusLine() const {
   const CycleCounters& c = cycle_.Counters();
   const double seconds =
@@ -321,23 +336,23 @@ std::string Station::StatusLine() const {
           ? std::string("none yet")
           : QDateTime::fromMSecsSinceEpoch(lastFullPassMs_).toString("HH:mm:ss").toStdString();
   char line[320];
-  std::snprintf(line, sizeof line,
-                "lamps hold=%d ack=%d nak=%d timing=%d | packets %llu (%.0f bytes/s) | ack %llu "
-                "esc %llu nak %llu other %llu | recoveries %llu | full passes %llu, last %s | "
-                "at %d",
-                lamps_.pageHold, lamps_.ack, lamps_.nak, lamps_.timingSystem,
-                static_cast<unsigned long long>(c.packetsSent), c.packetsSent * 8 / seconds,
-                static_cast<unsigned long long>(c.acks), static_cast<unsigned long long>(c.escs),
-                static_cast<unsigned long long>(c.naks),
-                static_cast<unsigned long long>(c.otherReplies),
-                static_cast<unsigned long long>(c.recoveries),
-                static_cast<unsigned long long>(c.fullPasses), lastPass.c_str(),
-                lamps_.bufferPosition);
+  std::snprintf(
+      line, sizeof line,
+      "lamps hold=%d ack=%d nak=%d timing=%d | packets %llu (%.0f bytes/s) | ack %llu "
+      "esc %llu nak %llu other %llu | recoveries %llu | full passes %llu, last %s | "
+      "at %d",
+      lamps_.pageHold, lamps_.ack, lamps_.nak, lamps_.timingSystem,
+      static_cast<unsigned long long>(c.packetsSent), c.packetsSent * 8 / seconds,
+      static_cast<unsigned long long>(c.acks), static_cast<unsigned long long>(c.escs),
+      static_cast<unsigned long long>(c.naks), static_cast<unsigned long long>(c.otherReplies),
+      static_cast<unsigned long long>(c.recoveries), static_cast<unsigned long long>(c.fullPasses),
+      lastPass.c_str(), lamps_.bufferPosition);
   std::string text = line;
   if (!loadError_.empty()) text += " | main timer stopped, start-up stopped: " + loadError_;
   if (TransmitterBytesNotSent() > 0) {
     text += " | not sent, line behind: " + std::to_string(TransmitterBytesNotSent()) + " bytes";
   }
+  if (transmitterSerial_.PortOpen()) text += " | transmitter line: " + LowLatencyText();
   if (TimingBytesDropped() > 0) {
     text +=
         " | timing text dropped, receive busy: " + std::to_string(TimingBytesDropped()) + " bytes";

@@ -89,6 +89,8 @@ class Station : public QObject {
 
   // One line for the operator: lamps, packets, replies, recoveries, throughput.
   std::string StatusLine() const;
+  // Whether the transmitter's serial line runs in the driver's low-latency mode.
+  std::string LowLatencyText() const;
 
   // The 1000 ms timer's work; public so tests can drive it.
   void OnTimerTick();
@@ -148,6 +150,8 @@ class Station : public QObject {
 
   QtSerialLine timingSerial_;
   QtSerialLine transmitterSerial_;
+  bool lowLatencyWanted_ = true;
+  SerialLine::LowLatency transmitterLatency_ = SerialLine::LowLatency::kNotOffered;
   std::unique_ptr<NetworkLink> timingNet_;
   std::unique_ptr<NetworkLink> transmitterNet_;
   QTimer timer_;

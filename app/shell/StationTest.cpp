@@ -9,11 +9,11 @@
 #include <string>
 
 #include "ImageDecoder.h"
-#include "LoopbackServer.h"
-#include "WireletTypeLib.h"
 #include "LinkSettingsStore.h"
+#include "LoopbackServer.h"
 #include "PtyPair.h"
 #include "SettingsKeys.h"
+#include "WireletTypeLib.h"
 
 namespace torvane {
 namespace {
@@ -67,8 +67,8 @@ class TestTransmitter {
 void RegisterWirelet(SettingsStore& settings) {
   const std::string clsid = kClsidWirelet.ToString();
   settings.WriteSetting("Wirekit.Wirelet\\CLSID", "", clsid, kRegSz, Hive::kClassesRoot);
-  settings.WriteSetting("CLSID\\" + clsid + "\\InprocServer32", "", TORVANE_WIRELET_MODULE,
-                        kRegSz, Hive::kClassesRoot);
+  settings.WriteSetting("CLSID\\" + clsid + "\\InprocServer32", "", TORVANE_WIRELET_MODULE, kRegSz,
+                        Hive::kClassesRoot);
 }
 
 void SetTcpLink(SettingsStore& settings, std::string_view key, uint16_t port) {
@@ -195,8 +195,9 @@ TEST_F(StationTest, PageHoldKeepsPageOneBackUntilTheCountdownRunsOut) {
   for (int i = 0; i < 4; ++i) station.OnTimerTick();
   ASSERT_EQ(transmitter.NextPacket(), 0);
 
-  ASSERT_TRUE(timingPty.Write("SS/AA E1\rb1A\rc1101\rn11 SMITH\rb2B\rc2202\rn22 JONES\r"
-                              "w-LEFT\rfl.0123\r"));
+  ASSERT_TRUE(
+      timingPty.Write("SS/AA E1\rb1A\rc1101\rn11 SMITH\rb2B\rc2202\rn22 JONES\r"
+                      "w-LEFT\rfl.0123\r"));
   ASSERT_TRUE(PumpUntil([&] { return station.globals().HoldCountdown > 0; }));
   const int page1 = station.globals().Pages[1].Address;
   const int page1End = page1 + 408;
@@ -241,6 +242,34 @@ TEST_F(StationTest, NakStormNeitherStallsNorCrashes) {
   transmitter.Answer(6);
   EXPECT_GE(transmitter.NextPacket(), 0);
   EXPECT_EQ(station.cycle().Counters().naks, 100U);
+}
+
+// A pty has no low-latency mode: the station asks (unless the setting says
+// not to), says so, and sends on the line as it is.
+TEST_F(StationTest, TransmitterLineTellsWhetherItRunsInLowLatency) {
+  struct Case {
+    const char* setting;  // nullptr: no value stored
+    const char* shown;
+  };
+  const Case cases[] = {{nullptr, "transmitter line: no low-latency mode, used as it is"},
+                        {"1", "transmitter line: no low-latency mode, used as it is"},
+                        {"0", "transmitter line: low latency off (setting)"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.setting == nullptr ? "none" : c.setting);
+    PtyPair transmitterPty;
+    ASSERT_TRUE(transmitterPty.ok());
+    SettingsStore settings;
+    WireTransmitter(settings, transmitterPty);
+    if (c.setting != nullptr)
+      settings.WriteSetting(kTransmitterKey, kLowLatency, c.setting, kRegSz);
+    Station station(settings, prompter_, {int16_t{0}});
+    station.Start();
+    transmitterPty.CloseSlaveCopy();
+    EXPECT_NE(station.StatusLine().find(c.shown), std::string::npos) << station.StatusLine();
+    TestTransmitter transmitter(transmitterPty);
+    for (int i = 0; i < 4; ++i) station.OnTimerTick();
+    EXPECT_EQ(transmitter.NextPacket(), 0);
+  }
 }
 
 TEST_F(StationTest, TransmitterAnsweringWithoutReadingCannotGrowTheQueue) {
@@ -307,9 +336,9 @@ TEST_F(StationTest, CommandStreamOverTcpLaysOutPageOne) {
   Station station(settings, prompter_, {int16_t{0}});
   station.Start();
   EXPECT_TRUE(station.globals().TimingTcpActive);
-  ASSERT_TRUE(PumpUntil([&] {
-    return station.globals().Pages[1].Lines[1].rfind("R[B:202]JONES", 0) == 0;
-  }, 5000)) << station.globals().Pages[1].Lines[1];
+  ASSERT_TRUE(PumpUntil(
+      [&] { return station.globals().Pages[1].Lines[1].rfind("R[B:202]JONES", 0) == 0; }, 5000))
+      << station.globals().Pages[1].Lines[1];
   EXPECT_EQ(station.globals().Pages[1].Lines[0].substr(0, 13), "L[A:101]SMITH");
   station.OnTimerTick();
   EXPECT_TRUE(station.Lamps().timingSystem);
@@ -324,8 +353,8 @@ TEST_F(StationTest, RefusedTimingConnectionIsShownAsANetworkError) {
   SetTcpLink(settings, kTimingSystemKey, testing::UnusedLoopbackPort());
   Station station(settings, prompter_, {int16_t{0}});
   station.Start();
-  ASSERT_TRUE(PumpUntil([&] { return prompter_.Shown().back().title == "Network Connection"; },
-                        5000));
+  ASSERT_TRUE(
+      PumpUntil([&] { return prompter_.Shown().back().title == "Network Connection"; }, 5000));
   EXPECT_EQ(prompter_.Texts().back().rfind("Error 10061: ", 0), 0U) << prompter_.Texts().back();
 }
 
@@ -357,9 +386,8 @@ TEST_F(StationTest, TransmitterOverTcpKeepsItsOwnLinkBesideTheTimingLink) {
   for (int i = 0; i < 4; ++i) station.OnTimerTick();  // the first block after silence
   const int wanted = station.globals().MapEnd / 8 + 1;
   ASSERT_TRUE(PumpUntil([&] { return packets.load() >= wanted; }, 5000)) << packets.load();
-  ASSERT_TRUE(PumpUntil([&] {
-    return station.globals().Pages[1].Lines[0].rfind("L[A:101]SMITH", 0) == 0;
-  }, 5000));
+  ASSERT_TRUE(PumpUntil(
+      [&] { return station.globals().Pages[1].Lines[0].rfind("L[A:101]SMITH", 0) == 0; }, 5000));
   EXPECT_TRUE(prompter_.Texts().empty());
   station.Shutdown();
 }

@@ -66,7 +66,8 @@ int Main(int passes, const QStringList& txsimOptions) {
   const QRegularExpression passLine("passes (\\d+), last pass ([0-9.]+) s");
   std::vector<double> measured;
   int seen = 0;
-  const auto deadline =
+  // Time enough for passes at 40 ms an exchange, a slow adapter's latency included.
+  const auto deadline = Clock::now() + std::chrono::milliseconds(40) * packets * (passes + 2);
       Clock::now() + std::chrono::duration<double>(wireSeconds * 3 * (passes + 2));
   while (static_cast<int>(measured.size()) < passes && Clock::now() < deadline) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);

@@ -9,6 +9,7 @@
 #include "LinkSettingsStore.h"
 #include "MaximalPages.h"
 #include "PageStoreSettings.h"
+#include "SettingsKeys.h"
 #include "SettingsStore.h"
 
 namespace torvane {
@@ -25,6 +26,14 @@ inline void SetSerialLink(SettingsStore& settings, std::string_view key, int por
   const std::string values[] = {
       std::to_string(port), std::to_string(bps), "0", "4", "0", "0", "None", "None"};
   for (int i = 0; i < 8; ++i) settings.WriteSetting(key, std::to_string(i), values[i], kRegSz);
+}
+
+// The largest image, sent without delays to a transmitter on device (as COM3).
+inline void WriteMaximalStation(SettingsStore& settings, const std::string& transmitterDevice) {
+  WriteMaximalPages(settings);
+  settings.WriteSetting(kPortsKey, "COM3", transmitterDevice, kRegSz);
+  SetSerialLink(settings, kTransmitterKey, 3, 8);
+  settings.WriteSetting(kMainKey, kDelayEverything, 0, kRegDword);
 }
 
 }  // namespace torvane

@@ -287,12 +287,9 @@ int Main() {
     return 1;
   }
   SettingsStore settings;
-  WriteMaximalPages(settings);
-  settings.WriteSetting(kPortsKey, "COM3", transmitterPty.slaveName(), kRegSz);
+  WriteMaximalStation(settings, transmitterPty.slaveName());
   settings.WriteSetting(kPortsKey, "COM4", timingPty.slaveName(), kRegSz);
-  SetSerialLink(settings, kTransmitterKey, 3, 8);
   SetSerialLink(settings, kTimingSystemKey, 4, 5);
-  settings.WriteSetting(kMainKey, kDelayEverything, 0, kRegDword);
   ScriptedPrompter prompter;
   Station station(settings, prompter, {int16_t{0}});
   station.Start();

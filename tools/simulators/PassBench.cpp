@@ -45,10 +45,7 @@ int Main(int passes, const QStringList& txsimOptions) {
   }
 
   SettingsStore settings;
-  WriteMaximalPages(settings);
-  settings.WriteSetting(kPortsKey, "COM3", ptyPath, kRegSz);
-  SetSerialLink(settings, kTransmitterKey, 3, 8);
-  settings.WriteSetting(kMainKey, kDelayEverything, 0, kRegDword);
+  WriteMaximalStation(settings, ptyPath);
   ScriptedPrompter prompter;
   Station station(settings, prompter, {int16_t{0}});
   station.Start();

@@ -1,8 +1,10 @@
 #include "ErrorCodes.h"
 
+#ifndef _WIN32
 #include <netdb.h>
 
 #include <cerrno>
+#endif
 #include <utility>
 
 namespace torvane {
@@ -76,6 +78,7 @@ constexpr CodeText kTexts[] = {
     {11004, "Valid name, no data record (check DNS setup)"},
 };
 
+#ifndef _WIN32
 constexpr std::pair<int, int> kErrnoCodes[] = {
     {EINTR, 10004},        {EBADF, 10009},           {EACCES, 10013},
     {EPERM, 10013},        {EFAULT, 10014},          {EINVAL, 10022},
@@ -95,6 +98,8 @@ constexpr std::pair<int, int> kErrnoCodes[] = {
     {EREMOTE, 10071},      {ENOSYS, 10093},
 };
 
+#endif
+
 }  // namespace
 
 std::string_view ErrorCodeText(int code) {
@@ -111,6 +116,7 @@ std::string FormatErrorCode(int code) {
   return result;
 }
 
+#ifndef _WIN32
 int WinsockCodeFromErrno(int errnoValue) {
   for (const auto& [posix, winsock] : kErrnoCodes) {
     if (posix == errnoValue) return winsock;
@@ -146,5 +152,7 @@ int WinsockCodeFromAddrInfo(int eaiCode, int systemErrno) {
       return 11003;
   }
 }
+
+#endif
 
 }  // namespace torvane

@@ -266,9 +266,9 @@ TEST(FirewallEngineTest, ProxyNotListening_ReportsFirewallConnectionFailed) {
                             "Connected 10061 [10061] Connection refused"}));
 }
 
-int FailLookup(const char*, const char*, const addrinfo*, addrinfo** result) {
-  *result = nullptr;
-  return EAI_NONAME;
+int FailLookup(const char*, uint32_t* address) {
+  *address = 0;
+  return kWsaHostNotFound;
 }
 
 TEST(FirewallEngineTest, Socks4RemoteThatCannotBeResolved_Fails118) {
@@ -279,7 +279,7 @@ TEST(FirewallEngineTest, Socks4RemoteThatCannotBeResolved_Fails118) {
   rec.engine->SetFirewallPort(proxy.Port());
   ASSERT_EQ(rec.engine->SetRemoteHost("timing.invalid"), 0);
   ASSERT_EQ(rec.engine->SetRemotePort(5001), 0);
-  ScopedSocketFunction failing(&SocketApi::getAddrInfo, &FailLookup);
+  ScopedSocketFunction failing(&SocketApi::lookup, &FailLookup);
   ASSERT_EQ(rec.engine->Connect(), 0);
   ASSERT_TRUE(rec.PumpUntil([&] { return !rec.Only("Disconnected").empty(); }));
   EXPECT_EQ(rec.log, Refused("[11001] Host not found"));

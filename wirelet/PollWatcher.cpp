@@ -6,8 +6,8 @@
 
 namespace torvane {
 
-void PollWatcher::Watch(int fd) {
-  fd_ = fd;
+void PollWatcher::Watch(SocketHandle socket) {
+  fd_ = socket == kNoSocket ? -1 : static_cast<int>(socket);
   ++generation_;
   read_ = false;
   write_ = false;

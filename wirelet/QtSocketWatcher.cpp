@@ -12,7 +12,7 @@ QtSocketWatcher::~QtSocketWatcher() {
   context_.reset();
 }
 
-void QtSocketWatcher::Watch(int fd) {
+void QtSocketWatcher::Watch(SocketHandle socket) {
   // The old notifiers may be the ones whose signal is running right now.
   for (QSocketNotifier* notifier : {read_, write_}) {
     if (notifier == nullptr) continue;
@@ -22,7 +22,8 @@ void QtSocketWatcher::Watch(int fd) {
   }
   read_ = nullptr;
   write_ = nullptr;
-  if (fd < 0) return;
+  if (socket == kNoSocket) return;
+  const auto fd = static_cast<qintptr>(socket);
   read_ = new QSocketNotifier(fd, QSocketNotifier::Read, context_.get());
   write_ = new QSocketNotifier(fd, QSocketNotifier::Write, context_.get());
   read_->setEnabled(false);

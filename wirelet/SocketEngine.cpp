@@ -1,12 +1,7 @@
 #include "SocketEngine.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-
 #include <algorithm>
 #include <cassert>
-#include <cerrno>
 #include <climits>
 #include <new>
 
@@ -19,19 +14,19 @@ namespace {
 constexpr int kWaitStepMs = 20;
 constexpr int kForcedPassSteps = 1000;
 
-bool IsDeferredConnectError(int err) {
+bool IsConnectStarted(int code) {
+  return code == kWsaWouldBlock || code == kWsaInProgress || code == kWsaInterrupted;
+}
+
+bool IsDeferredConnectError(int code) {
   // WinSock reports these through the connect notification, never from the
   // connect call of an asynchronous socket.
-  return err == ECONNREFUSED || err == ETIMEDOUT || err == EHOSTUNREACH || err == ENETUNREACH ||
-         err == ECONNRESET;
+  return code == kWsaConnRefused || code == kWsaTimedOut || code == kWsaHostUnreachable ||
+         code == kWsaNetUnreachable || code == kWsaConnReset;
 }
 
 std::string Dotted(uint32_t networkOrder) {
-  if (networkOrder == 0) return {};
-  in_addr address{networkOrder};
-  char text[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, &address, text, sizeof text);
-  return text;
+  return networkOrder == 0 ? std::string() : DottedAddress(networkOrder);
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -63,7 +58,7 @@ const char* BoolText(bool on) { return on ? "True" : "False"; }
 sockaddr_in MakeAddress(uint32_t address, int32_t port) {
   sockaddr_in result{};
   result.sin_family = AF_INET;
-  result.sin_port = htons(static_cast<uint16_t>(port));
+  result.sin_port = ToNetworkOrder16(static_cast<uint16_t>(port));
   result.sin_addr.s_addr = address;
   return result;
 }
@@ -80,7 +75,7 @@ SocketEngine::DeadlineScope::~DeadlineScope() {
 
 SocketEngine::SocketEngine(EngineEvents& events, std::unique_ptr<SocketWatcher> watcher)
     : events_(events), watcher_(std::move(watcher)) {
-  WinsockLoader::Acquire();
+  winsockHeld_ = WinsockLoader::Acquire();
   watcher_->SetClient(this);
 }
 
@@ -88,14 +83,14 @@ SocketEngine::~SocketEngine() {
   interrupted_ = true;
   CloseQuietly();
   watcher_->SetClient(nullptr);
-  WinsockLoader::Release();
+  if (winsockHeld_) WinsockLoader::Release();
 }
 
 // ---------------------------------------------------------------- properties
 
 void SocketEngine::SetAcceptData(bool on) {
   acceptData_ = on;
-  if (on && fd_ >= 0 && connected_ && !handshaking_) {
+  if (on && socket_ != kNoSocket && connected_ && !handshaking_) {
     dataWaiting_ = false;
     UpdateReadWatch();
     watcher_->PostRead();
@@ -104,7 +99,7 @@ void SocketEngine::SetAcceptData(bool on) {
   UpdateReadWatch();
 }
 
-bool SocketEngine::Connected() const { return fd_ >= 0 && connected_ && !handshaking_; }
+bool SocketEngine::Connected() const { return socket_ != kNoSocket && connected_ && !handshaking_; }
 
 int SocketEngine::SetConnected(bool on) { return on ? Connect() : Disconnect(); }
 
@@ -131,13 +126,11 @@ void SocketEngine::SetFirewallUser(std::string text) {
 }
 
 std::string SocketEngine::LocalHost() const {
-  if (fd_ >= 0 && connected_) {
+  if (socket_ != kNoSocket && connected_) {
     sockaddr_in bound{};
-    socklen_t length = sizeof bound;
-    if (Sockets().getsockname(fd_, reinterpret_cast<sockaddr*>(&bound), &length) == 0) {
-      char text[INET_ADDRSTRLEN] = {};
-      inet_ntop(AF_INET, &bound.sin_addr, text, sizeof text);
-      return text;
+    SockLen length = sizeof bound;
+    if (Sockets().getsockname(socket_, reinterpret_cast<sockaddr*>(&bound), &length) == 0) {
+      return DottedAddress(bound.sin_addr.s_addr);
     }
   }
   if (localAddress_ != 0) return Dotted(localAddress_);
@@ -155,18 +148,18 @@ int SocketEngine::SetLocalHost(std::string_view text) {
 }
 
 int32_t SocketEngine::LocalPort() const {
-  if (fd_ >= 0 && connected_) {
+  if (socket_ != kNoSocket && connected_) {
     sockaddr_in bound{};
-    socklen_t length = sizeof bound;
-    if (Sockets().getsockname(fd_, reinterpret_cast<sockaddr*>(&bound), &length) == 0) {
-      return ntohs(bound.sin_port);
+    SockLen length = sizeof bound;
+    if (Sockets().getsockname(socket_, reinterpret_cast<sockaddr*>(&bound), &length) == 0) {
+      return FromNetworkOrder16(bound.sin_port);
     }
   }
   return localPort_;
 }
 
 int SocketEngine::SetLocalPort(int32_t port) {
-  if (fd_ >= 0) return kErrLocalPortBusy;
+  if (socket_ != kNoSocket) return kErrLocalPortBusy;
   localPort_ = port;
   return 0;
 }
@@ -177,7 +170,7 @@ std::string SocketEngine::RemoteHost() const {
 }
 
 int SocketEngine::SetRemoteHost(std::string_view text) {
-  if (fd_ >= 0) return kErrRemoteHostBusy;
+  if (socket_ != kNoSocket) return kErrRemoteHostBusy;
   if (firewallType_ != fwNone) {
     remoteText_ = text;
     remoteAddress_ = 0;
@@ -191,7 +184,7 @@ int SocketEngine::SetRemoteHost(std::string_view text) {
 }
 
 int SocketEngine::SetRemotePort(int32_t port) {
-  if (fd_ >= 0) return kErrRemotePortBusy;
+  if (socket_ != kNoSocket) return kErrRemotePortBusy;
   remotePort_ = port;
   return 0;
 }
@@ -215,12 +208,12 @@ int SocketEngine::Connect() {
   errorText_.clear();
   // Refused before anything is reset: the live socket keeps its undelivered
   // bytes, a close asked for in a handler and the AcceptData it was given.
-  if (fd_ >= 0) return kErrAlreadyConnected;
+  if (socket_ != kNoSocket) return kErrAlreadyConnected;
   return timeout_ > 0 ? ConnectWaiting() : StartConnect();
 }
 
 int SocketEngine::StartConnect() {
-  assert(fd_ < 0);
+  assert(socket_ == kNoSocket);
   closePending_ = false;
   closeCode_ = 0;
   lineBuffer_.Clear();
@@ -250,31 +243,35 @@ int SocketEngine::StartConnect() {
   }
 
   const SocketApi& api = Sockets();
-  int fd = api.socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (fd < 0) return WinsockCodeFromErrno(errno);
-  auto fail = [&](int err) {
-    api.close(fd);
-    return WinsockCodeFromErrno(err);
+  const torvane::SocketHandle s = api.socket(AF_INET, SOCK_STREAM, 0);
+  if (s == kNoSocket) return api.lastError();
+  auto fail = [&](int code) {
+    api.close(s);
+    return code;
   };
 
   sockaddr_in local = MakeAddress(localAddress_, localPort_);
-  if (api.bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) return fail(errno);
+  if (api.bind(s, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+    return fail(api.lastError());
+  }
   int keepAlive = keepAlive_ ? 1 : 0;
-  linger lingerOption{linger_ ? 0 : 1, 0};
+  linger lingerOption{};
+  lingerOption.l_onoff = linger_ ? 0 : 1;
+  lingerOption.l_linger = 0;
   int one = 1;
   int noDelay = noDelay_ ? 1 : 0;
-  if (api.setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &keepAlive, sizeof keepAlive) != 0 ||
-      api.setsockopt(fd, SOL_SOCKET, SO_LINGER, &lingerOption, sizeof lingerOption) != 0 ||
+  if (api.setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, &keepAlive, sizeof keepAlive) != 0 ||
+      api.setsockopt(s, SOL_SOCKET, SO_LINGER, &lingerOption, sizeof lingerOption) != 0 ||
       (receiveSize_ > 2048 &&
-       api.setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveSize_, sizeof receiveSize_) != 0) ||
+       api.setsockopt(s, SOL_SOCKET, SO_RCVBUF, &receiveSize_, sizeof receiveSize_) != 0) ||
       (sendSize_ > 2048 &&
-       api.setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &sendSize_, sizeof sendSize_) != 0) ||
-      api.setsockopt(fd, SOL_SOCKET, SO_OOBINLINE, &one, sizeof one) != 0 ||
-      (noDelay_ && api.setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay) != 0)) {
-    return fail(errno);
+       api.setsockopt(s, SOL_SOCKET, SO_SNDBUF, &sendSize_, sizeof sendSize_) != 0) ||
+      api.setsockopt(s, SOL_SOCKET, SO_OOBINLINE, &one, sizeof one) != 0 ||
+      (noDelay_ && api.setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay) != 0)) {
+    return fail(api.lastError());
   }
 
-  fd_ = fd;
+  socket_ = s;
   ++generation_;
   connected_ = false;
   handshaking_ = false;
@@ -284,20 +281,21 @@ int SocketEngine::StartConnect() {
   connectDone_ = false;
   connectResult_ = 0;
   connectDescription_.clear();
-  watcher_->Watch(fd);
+  // Notifications are asked for before connect, so none of its outcome is missed.
+  watcher_->Watch(s);
   watcher_->EnableWrite(true);
 
   sockaddr_in remote = MakeAddress(address, port);
-  if (api.connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
-    int err = errno;
-    if (err != EINPROGRESS && err != EINTR) {
-      if (!IsDeferredConnectError(err)) {
-        watcher_->Watch(-1);
-        fd_ = -1;
+  if (api.connect(s, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
+    int code = api.lastError();
+    if (!IsConnectStarted(code)) {
+      if (!IsDeferredConnectError(code)) {
+        watcher_->Watch(kNoSocket);
+        socket_ = kNoSocket;
         ++generation_;
-        return fail(err);
+        return fail(code);
       }
-      pendingConnectError_ = WinsockCodeFromErrno(err);
+      pendingConnectError_ = code;
       watcher_->PostRead();
     }
   }
@@ -332,15 +330,7 @@ void SocketEngine::HandleConnectEvent() {
   const SocketApi& api = Sockets();
   int error = pendingConnectError_;
   pendingConnectError_ = 0;
-  if (error == 0) {
-    int soError = 0;
-    socklen_t length = sizeof soError;
-    if (api.getsockopt(fd_, SOL_SOCKET, SO_ERROR, &soError, &length) != 0) {
-      error = WinsockCodeFromErrno(errno);
-    } else if (soError != 0) {
-      error = WinsockCodeFromErrno(soError);
-    }
-  }
+  if (error == 0) error = api.connectError(socket_);
   if (error != 0) {
     // The socket closes before the event fires, so a handler may connect again.
     CloseQuietly();
@@ -352,7 +342,7 @@ void SocketEngine::HandleConnectEvent() {
   }
   connected_ = true;
   int one = 1;
-  api.setsockopt(fd_, SOL_SOCKET, SO_OOBINLINE, &one, sizeof one);
+  api.setsockopt(socket_, SOL_SOCKET, SO_OOBINLINE, &one, sizeof one);
   if (firewallType_ != fwNone) {
     StartHandshake();
     return;
@@ -403,7 +393,7 @@ bool SocketEngine::SendAll(std::string_view bytes) {
   // Handshake messages are a few hundred bytes at most and go out on a fresh
   // connection, so the system takes them whole.
   while (!bytes.empty()) {
-    ssize_t n = Sockets().send(fd_, bytes.data(), bytes.size(), 0);
+    SocketSize n = Sockets().send(socket_, bytes.data(), bytes.size(), 0);
     if (n <= 0) return false;
     bytes.remove_prefix(static_cast<size_t>(n));
   }
@@ -414,13 +404,13 @@ void SocketEngine::HandshakeRead() {
   char buffer[512];
   size_t wanted = std::min(firewall_.BytesWanted(), sizeof buffer);
   if (wanted == 0) return;
-  ssize_t n = Sockets().recv(fd_, buffer, wanted, 0);
+  SocketSize n = Sockets().recv(socket_, buffer, wanted, 0);
   if (n == 0) {
     firewall_.EndOfInput();
     return FailHandshake(kErrFirewall, firewall_.FailureText(), true);
   }
   if (n < 0) {
-    int code = WinsockCodeFromErrno(errno);
+    int code = Sockets().lastError();
     if (code == kWsaWouldBlock) return;
     return FailHandshake(code, {}, false);
   }
@@ -457,7 +447,7 @@ void SocketEngine::FailHandshake(int code, const std::string& text, bool errorEv
 // ---------------------------------------------------------------- receiving
 
 void SocketEngine::OnReadable() {
-  if (fd_ < 0) return;
+  if (socket_ == kNoSocket) return;
   if (!connected_) {
     if (pendingConnectError_ != 0) HandleConnectEvent();
     return;
@@ -469,7 +459,7 @@ void SocketEngine::OnReadable() {
 }
 
 void SocketEngine::OnWritable() {
-  if (fd_ < 0) return;
+  if (socket_ == kNoSocket) return;
   if (!connected_) return HandleConnectEvent();
   readyToSend_ = true;
   watcher_->EnableWrite(false);
@@ -477,14 +467,14 @@ void SocketEngine::OnWritable() {
 }
 
 void SocketEngine::UpdateReadWatch() {
-  if (fd_ < 0) return;
+  if (socket_ == kNoSocket) return;
   bool on = handshaking_ || (connected_ && !inPass_ && (acceptData_ || !dataWaiting_));
   watcher_->EnableRead(on);
 }
 
 void SocketEngine::PeekForClose() {
   char byte;
-  ssize_t n = Sockets().recv(fd_, &byte, 1, MSG_PEEK);
+  SocketSize n = Sockets().recv(socket_, &byte, 1, MSG_PEEK);
   if (n > 0) {
     // Delivery waits for AcceptData; stop listening until then.
     dataWaiting_ = true;
@@ -492,7 +482,7 @@ void SocketEngine::PeekForClose() {
     return;
   }
   if (n == 0) return HandleClose(0);
-  int code = WinsockCodeFromErrno(errno);
+  int code = Sockets().lastError();
   if (code == kWsaConnAborted || code == kWsaConnReset) HandleClose(code);
 }
 
@@ -507,7 +497,7 @@ void SocketEngine::HandleClose(int code) {
 }
 
 void SocketEngine::RunReceivePass() {
-  if (inPass_ || fd_ < 0) return;
+  if (inPass_ || socket_ == kNoSocket) return;
   const SocketApi& api = Sockets();
   const uint64_t generation = generation_;
   inPass_ = true;
@@ -526,7 +516,7 @@ void SocketEngine::RunReceivePass() {
       Deliver(lineBuffer_.TakeAll(), false);
       continue;
     }
-    ssize_t n = api.recv(fd_, space.data(), space.size(), 0);
+    SocketSize n = api.recv(socket_, space.data(), space.size(), 0);
     if (n > 0) {
       lineBuffer_.Commit(static_cast<size_t>(n));
       continue;
@@ -535,7 +525,7 @@ void SocketEngine::RunReceivePass() {
       closeCode = 0;
       break;
     }
-    int code = WinsockCodeFromErrno(errno);
+    int code = Sockets().lastError();
     if (code == kWsaConnAborted || code == kWsaConnReset) {
       closeCode = code;
     } else if (code != kWsaWouldBlock && code != kWsaNotSocket) {
@@ -589,7 +579,7 @@ void SocketEngine::Deliver(std::string_view bytes, bool eol) {
 // ---------------------------------------------------------------- disconnect
 
 int SocketEngine::Disconnect() {
-  if (timeout_ <= 0 || fd_ < 0) return DoDisconnect(0);
+  if (timeout_ <= 0 || socket_ == kNoSocket) return DoDisconnect(0);
   DeadlineScope scope(*this);
   StartDeadline();
   // Only a Disconnected event fired for this close may change the result; a
@@ -597,14 +587,14 @@ int SocketEngine::Disconnect() {
   // pass fires none here.
   disconnectResult_ = 0;
   int rc = DoDisconnect(0);
-  while (fd_ >= 0 && !inPass_) {
+  while (socket_ != kNoSocket && !inPass_) {
     if (int waitRc = WaitStep()) return waitRc;
   }
   return rc != 0 ? rc : disconnectResult_;
 }
 
 int SocketEngine::DoDisconnect(int code) {
-  if (fd_ < 0) {
+  if (socket_ == kNoSocket) {
     ResetIdle();
     return 0;
   }
@@ -624,7 +614,7 @@ int SocketEngine::DoDisconnect(int code) {
     if (generation_ == generation) {
       std::span<char> space = lineBuffer_.FreeSpace();
       if (!space.empty()) {
-        ssize_t n = Sockets().recv(fd_, space.data(), space.size(), 0);
+        SocketSize n = Sockets().recv(socket_, space.data(), space.size(), 0);
         if (n > 0) lineBuffer_.Commit(static_cast<size_t>(n));
       }
       DeliverRemaining();
@@ -635,10 +625,10 @@ int SocketEngine::DoDisconnect(int code) {
   }
   const bool wasConnected = connected_;
   const bool throughFirewall = firewallType_ != fwNone;
-  watcher_->Watch(-1);
+  watcher_->Watch(kNoSocket);
   int rc = 0;
-  if (Sockets().close(fd_) != 0) rc = WinsockCodeFromErrno(errno);
-  fd_ = -1;
+  if (Sockets().close(socket_) != 0) rc = Sockets().lastError();
+  socket_ = -1;
   ++generation_;
   ResetIdle();
   if (wasConnected) {
@@ -655,10 +645,10 @@ int SocketEngine::DoDisconnect(int code) {
 }
 
 void SocketEngine::CloseQuietly() {
-  if (fd_ < 0) return;
-  watcher_->Watch(-1);
-  Sockets().close(fd_);
-  fd_ = -1;
+  if (socket_ == kNoSocket) return;
+  watcher_->Watch(kNoSocket);
+  Sockets().close(socket_);
+  socket_ = -1;
   ++generation_;
   ResetIdle();
 }
@@ -681,10 +671,10 @@ int SocketEngine::Send(std::string_view bytes) {
   if (bytes.empty()) return 0;
   const SocketApi& api = Sockets();
   if (timeout_ <= 0) {
-    ssize_t n = api.send(fd_, bytes.data(), bytes.size(), 0);
+    SocketSize n = api.send(socket_, bytes.data(), bytes.size(), 0);
     if (n < 0) {
       bytesSent_ = 0;
-      int code = WinsockCodeFromErrno(errno);
+      int code = Sockets().lastError();
       if (code == kWsaWouldBlock) {
         readyToSend_ = false;
         watcher_->EnableWrite(true);
@@ -705,14 +695,14 @@ int SocketEngine::Send(std::string_view bytes) {
   const uint64_t generation = generation_;
   size_t sent = 0;
   while (sent < bytes.size()) {
-    ssize_t n = api.send(fd_, bytes.data() + sent, bytes.size() - sent, 0);
+    SocketSize n = api.send(socket_, bytes.data() + sent, bytes.size() - sent, 0);
     if (n > 0) {
       sent += static_cast<size_t>(n);
       bytesSent_ = static_cast<int32_t>(std::min<size_t>(sent, INT32_MAX));
       if (!absoluteTimeout_) StartDeadline();
       continue;
     }
-    int code = n == 0 ? kWsaWouldBlock : WinsockCodeFromErrno(errno);
+    int code = n == 0 ? kWsaWouldBlock : Sockets().lastError();
     if (code != kWsaWouldBlock) {
       bytesSent_ = 0;
       return code;
@@ -829,23 +819,23 @@ int SocketEngine::Config(std::string_view text, std::string& result) {
       result = std::to_string(lineBuffer_.Capacity());
       return 0;
     }
-    if (fd_ >= 0) return kErrMaxLineBusy;
+    if (socket_ != kNoSocket) return kErrMaxLineBusy;
     lineBuffer_.SetCapacity(ParseNumber(value));
     return 0;
   }
   if (is("SocketHandle")) {
     if (write) return unknown();
-    result = std::to_string(fd_);
+    result = std::to_string(socket_);
     return 0;
   }
   if (is("InBufferSize")) return number(receiveSize_);
   if (is("OutBufferSize")) return number(sendSize_);
   if (is("TcpNoDelay")) {
     flag(noDelay_);
-    if (write && fd_ >= 0) {
+    if (write && socket_ != kNoSocket) {
       int on = noDelay_ ? 1 : 0;
-      if (Sockets().setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) {
-        return WinsockCodeFromErrno(errno);
+      if (Sockets().setsockopt(socket_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0) {
+        return Sockets().lastError();
       }
     }
     return 0;
@@ -888,25 +878,11 @@ int SocketEngine::Config(std::string_view text, std::string& result) {
 int SocketEngine::Resolve(std::string_view text, uint32_t& address) const {
   address = 0;
   if (text.empty()) return 0;
-  const SocketApi& api = Sockets();
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* found = nullptr;
   std::string host(text);
-  int rc = api.getAddrInfo(host.c_str(), nullptr, &hints, &found);
-  if (rc != 0) {
-    int code = WinsockCodeFromAddrInfo(rc, errno);
-    return code == kWsaNotInitialised ? 0 : code;
-  }
-  for (addrinfo* entry = found; entry != nullptr; entry = entry->ai_next) {
-    if (entry->ai_family == AF_INET && entry->ai_addr != nullptr) {
-      address = reinterpret_cast<const sockaddr_in*>(entry->ai_addr)->sin_addr.s_addr;
-      break;
-    }
-  }
-  api.freeAddrInfo(found);
-  return 0;
+  int code = Sockets().lookup(host.c_str(), &address);
+  if (code == 0) return 0;
+  address = 0;
+  return code == kWsaNotInitialised ? 0 : code;
 }
 
 std::string SocketEngine::Describe(int code, const std::string& text) const {

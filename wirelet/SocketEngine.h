@@ -18,6 +18,7 @@
 
 #include "FirewallLayer.h"
 #include "LineBuffer.h"
+#include "SocketTypes.h"
 #include "SocketWatcher.h"
 
 namespace torvane {
@@ -108,7 +109,7 @@ class SocketEngine : private SocketWatcher::Client {
   void SetErrorText(std::string text) { errorText_ = std::move(text); }
   int32_t CodePage() const { return codePage_; }
   int32_t CharsetMode() const { return charsetMode_; }
-  int SocketHandle() const { return fd_; }
+  intptr_t SocketHandle() const { return socket_; }
   int32_t MaxLineLength() const { return lineBuffer_.Capacity(); }
 
   // Makes the current (or next) wait stop with "Interrupted.".
@@ -164,9 +165,10 @@ class SocketEngine : private SocketWatcher::Client {
   EngineEvents& events_;
   std::unique_ptr<SocketWatcher> watcher_;
 
-  int fd_ = -1;
-  uint64_t generation_ = 0;  // counts sockets opened and closed
-  bool connected_ = false;   // the socket connect completed (before any handshake)
+  torvane::SocketHandle socket_ = kNoSocket;
+  bool winsockHeld_ = false;  // this engine's WinsockLoader::Acquire succeeded
+  uint64_t generation_ = 0;   // counts sockets opened and closed
+  bool connected_ = false;    // the socket connect completed (before any handshake)
   bool handshaking_ = false;
   bool acceptData_ = true;
   bool dataWaiting_ = false;  // accept data off and bytes wait in the system's buffer

@@ -274,9 +274,9 @@ TEST_F(SocketEngineTest, SendBeforeConnect_Fails10057) {
 }
 
 int socketCalls = 0;
-int CountingSocket(int domain, int type, int protocol) {
+SocketHandle CountingSocket(int family, int type, int protocol) {
   ++socketCalls;
-  return ::socket(domain, type, protocol);
+  return SystemSocketApi().socket(family, type, protocol);
 }
 
 TEST_F(SocketEngineTest, RemotePortZero_Fails116WithoutCreatingASocket) {
@@ -400,17 +400,17 @@ TEST_F(SocketEngineTest, LocalPortInUse_Fails10048) {
   EXPECT_EQ(Engine().SocketHandle(), -1);
 }
 
-int FailSocketWithEmfile(int, int, int) { return errno = EMFILE, -1; }
-int FailConnectWithEaddrnotavail(int, const sockaddr*, socklen_t) {
+SocketHandle FailSocketWithEmfile(int, int, int) { return errno = EMFILE, kNoSocket; }
+int FailConnectWithEaddrnotavail(SocketHandle, const sockaddr*, SockLen) {
   return errno = EADDRNOTAVAIL, -1;
 }
-int FailSetsockoptWithEnoprotoopt(int, int, int, const void*, socklen_t) {
+int FailSetsockoptWithEnoprotoopt(SocketHandle, int, int, const void*, SockLen) {
   return errno = ENOPROTOOPT, -1;
 }
 int closeCalls = 0;
-int CountingClose(int fd) {
+int CountingClose(SocketHandle s) {
   ++closeCalls;
-  return ::close(fd);
+  return ::close(static_cast<int>(s));
 }
 
 TEST_F(SocketEngineTest, FailingSocketCalls_ReturnTheirCodeAndLeaveNoSocket) {
@@ -436,7 +436,7 @@ TEST_F(SocketEngineTest, FailingSocketCalls_ReturnTheirCodeAndLeaveNoSocket) {
   EXPECT_TRUE(rec.log.empty());
 }
 
-ssize_t FailRecvWithEnobufs(int, void*, size_t, int) { return errno = ENOBUFS, -1; }
+SocketSize FailRecvWithEnobufs(SocketHandle, void*, size_t, int) { return errno = ENOBUFS, -1; }
 
 TEST_F(SocketEngineTest, RecvFailure_FiresErrorWithTheCode) {
   LoopbackServer server([](Peer& peer) {
@@ -449,29 +449,30 @@ TEST_F(SocketEngineTest, RecvFailure_FiresErrorWithTheCode) {
   EXPECT_TRUE(rec.Only("DataIn").empty());
 }
 
-int FailLookupNoName(const char*, const char*, const addrinfo*, addrinfo** result) {
-  *result = nullptr;
-  return EAI_NONAME;
+// A failed look-up may have written the address; the engine must not keep it.
+int FailLookupNoName(const char*, uint32_t* address) {
+  *address = 0x0100007f;
+  return kWsaHostNotFound;
 }
-int FailLookupAgain(const char*, const char*, const addrinfo*, addrinfo** result) {
-  *result = nullptr;
-  return EAI_AGAIN;
+int FailLookupAgain(const char*, uint32_t* address) {
+  *address = 0;
+  return 11002;
 }
 
 TEST_F(SocketEngineTest, HostLookupFailures_AreRefusedWithTheirCode) {
   {
-    ScopedSocketFunction fail(&SocketApi::getAddrInfo, &FailLookupNoName);
+    ScopedSocketFunction fail(&SocketApi::lookup, &FailLookupNoName);
     EXPECT_EQ(Engine().SetRemoteHost("no.such.host"), kWsaHostNotFound);
     EXPECT_EQ(Engine().SetFirewallHost("no.such.host"), kWsaHostNotFound);
     EXPECT_EQ(Engine().SetLocalHost("no.such.host"), kWsaHostNotFound);
   }
   {
-    ScopedSocketFunction fail(&SocketApi::getAddrInfo, &FailLookupAgain);
+    ScopedSocketFunction fail(&SocketApi::lookup, &FailLookupAgain);
     EXPECT_EQ(Engine().SetRemoteHost("no.such.host"), 11002);
   }
   {
     // The stubs of an unloaded table report 10093, which a lookup ignores.
-    ScopedSocketFunction stub(&SocketApi::getAddrInfo, FailingSocketApi().getAddrInfo);
+    ScopedSocketFunction stub(&SocketApi::lookup, FailingSocketApi().lookup);
     EXPECT_EQ(Engine().SetRemoteHost("anything"), 0);
     EXPECT_EQ(Engine().RemoteHost(), "");
   }
@@ -479,10 +480,36 @@ TEST_F(SocketEngineTest, HostLookupFailures_AreRefusedWithTheirCode) {
   EXPECT_EQ(Engine().RemoteHost(), "127.0.0.1");
 }
 
+TEST(SocketTypesTest, PortsTravelBigEndianAndAddressesReadInMemoryOrder) {
+  struct PortCase {
+    uint16_t port;
+    uint8_t high, low;
+  };
+  for (PortCase c : {PortCase{5001, 0x13, 0x89}, PortCase{80, 0, 80}, PortCase{65535, 255, 255}}) {
+    uint16_t wire = ToNetworkOrder16(c.port);
+    uint8_t bytes[2];
+    std::memcpy(bytes, &wire, 2);
+    EXPECT_EQ(bytes[0], c.high) << c.port;
+    EXPECT_EQ(bytes[1], c.low) << c.port;
+    EXPECT_EQ(FromNetworkOrder16(wire), c.port);
+  }
+  struct AddressCase {
+    uint8_t bytes[4];
+    const char* text;
+  };
+  for (const AddressCase& c :
+       {AddressCase{{127, 0, 0, 1}, "127.0.0.1"}, AddressCase{{10, 200, 3, 255}, "10.200.3.255"},
+        AddressCase{{0, 0, 0, 0}, "0.0.0.0"}}) {
+    uint32_t address;
+    std::memcpy(&address, c.bytes, 4);
+    EXPECT_EQ(DottedAddress(address), c.text);
+  }
+}
+
 TEST(WinsockLoaderTest, TableIsStubbedWhileNoEngineHoldsIt) {
   ASSERT_EQ(WinsockLoader::References(), 0);
-  EXPECT_EQ(Sockets().socket(AF_INET, SOCK_STREAM, 0), -1);
-  EXPECT_EQ(WinsockCodeFromErrno(errno), kWsaNotInitialised);
+  EXPECT_EQ(Sockets().socket(AF_INET, SOCK_STREAM, 0), kNoSocket);
+  EXPECT_EQ(Sockets().lastError(), kWsaNotInitialised);
   {
     EngineRecorder first;
     EngineRecorder second;
@@ -490,12 +517,18 @@ TEST(WinsockLoaderTest, TableIsStubbedWhileNoEngineHoldsIt) {
     std::string result;
     ASSERT_EQ(first.engine->Config("WinsockLoaded", result), 0);
     EXPECT_EQ(result, "True");
-    int fd = Sockets().socket(AF_INET, SOCK_STREAM, 0);
-    EXPECT_GE(fd, 0);
-    ::close(fd);
+    SocketHandle s = Sockets().socket(AF_INET, SOCK_STREAM, 0);
+    EXPECT_NE(s, kNoSocket);
+    // A stub put into the loaded table reports "not started" as well.
+    ScopedSocketFunction stub(&SocketApi::bind, FailingSocketApi().bind);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    EXPECT_EQ(Sockets().bind(s, reinterpret_cast<sockaddr*>(&any), sizeof any), -1);
+    EXPECT_EQ(Sockets().lastError(), kWsaNotInitialised);
+    Sockets().close(s);
   }
   EXPECT_FALSE(WinsockLoader::Loaded());
-  EXPECT_EQ(Sockets().socket(AF_INET, SOCK_STREAM, 0), -1);
+  EXPECT_EQ(Sockets().socket(AF_INET, SOCK_STREAM, 0), kNoSocket);
 }
 
 TEST_F(SocketEngineTest, AcceptDataOff_HoldsDataUntilSwitchedOn) {

@@ -7,6 +7,8 @@
 
 #include <functional>
 
+#include "SocketTypes.h"
+
 namespace torvane {
 
 class SocketWatcher {
@@ -27,8 +29,10 @@ class SocketWatcher {
   // The client must outlive the watcher's use of it; called once by the engine.
   virtual void SetClient(Client* client) = 0;
 
-  // Starts watching fd with both directions off; -1 stops watching.
-  virtual void Watch(int fd) = 0;
+  // Starts watching socket with both directions off; kNoSocket stops
+  // watching. Nothing reported for an earlier socket reaches the client after
+  // this call.
+  virtual void Watch(SocketHandle socket) = 0;
   virtual void EnableRead(bool on) = 0;
   virtual void EnableWrite(bool on) = 0;
 

@@ -44,19 +44,18 @@ void Check(bool condition) {
 
 // The engine's socket is one end of a socket pair; connecting succeeds at once.
 int pairFar = -1;
-int FakeSocket(int, int, int) {
+SocketHandle FakeSocket(int, int, int) {
   int ends[2];
-  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) != 0) return -1;
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, ends) != 0) {
+    return kNoSocket;
+  }
   pairFar = ends[1];
   return ends[0];
 }
-int FakeBind(int, const sockaddr*, socklen_t) { return 0; }
-int FakeConnect(int, const sockaddr*, socklen_t) { return 0; }
-int FakeSetsockopt(int, int, int, const void*, socklen_t) { return 0; }
-int FakeGetsockopt(int, int, int, void* value, socklen_t* length) {
-  if (*length >= sizeof(int)) *static_cast<int*>(value) = 0;
-  return 0;
-}
+int FakeBind(SocketHandle, const sockaddr*, SockLen) { return 0; }
+int FakeConnect(SocketHandle, const sockaddr*, SockLen) { return 0; }
+int FakeSetsockopt(SocketHandle, int, int, const void*, SockLen) { return 0; }
+int FakeConnectError(SocketHandle) { return 0; }
 
 class Sink : public EngineEvents {
  public:
@@ -101,7 +100,7 @@ void FuzzEngine(Input& in) {
   ScopedSocketFunction bindFn(&SocketApi::bind, &FakeBind);
   ScopedSocketFunction connectFn(&SocketApi::connect, &FakeConnect);
   ScopedSocketFunction setFn(&SocketApi::setsockopt, &FakeSetsockopt);
-  ScopedSocketFunction getFn(&SocketApi::getsockopt, &FakeGetsockopt);
+  ScopedSocketFunction errorFn(&SocketApi::connectError, &FakeConnectError);
 
   Sink sink;
   auto watcherOwned = std::make_unique<PollWatcher>();

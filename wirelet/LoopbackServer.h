@@ -22,7 +22,7 @@ namespace torvane::testing {
 class Peer {
  public:
   // stop, when given, ends every wait early once it turns true.
-  explicit Peer(int fd, const std::atomic<bool>* stop = nullptr) : fd_(fd), stop_(stop) {}
+  explicit Peer(intptr_t fd, const std::atomic<bool>* stop = nullptr) : fd_(fd), stop_(stop) {}
   ~Peer();
   Peer(const Peer&) = delete;
   Peer& operator=(const Peer&) = delete;
@@ -34,18 +34,18 @@ class Peer {
   std::string ReceiveUntil(std::string_view marker, int timeoutMs = 5000);
   // Everything until the client closes.
   std::string ReceiveAll(int timeoutMs = 5000);
-  // Waits for the client to close: 0 for a normal close, the errno of a
-  // reset, or -1 when time runs out.
+  // Waits for the client to close: 0 for a normal close, the error of a
+  // reset (errno, or the WinSock code on Windows), or -1 when time runs out.
   int WaitClosed(int timeoutMs = 5000);
   // Closes with a reset (RST) instead of a normal close.
   void Reset();
   void Close();
-  int Fd() const { return fd_; }
+  intptr_t Fd() const { return fd_; }
 
  private:
   bool WaitReadable(std::chrono::steady_clock::time_point end) const;
 
-  int fd_;
+  intptr_t fd_;  // a socket of the system, -1 when closed
   const std::atomic<bool>* stop_;
 };
 
@@ -68,7 +68,7 @@ class LoopbackServer {
  private:
   void Run(Script script, int connections);
 
-  int listenFd_ = -1;
+  intptr_t listenFd_ = -1;
   uint16_t port_ = 0;
   std::atomic<int> accepted_{0};
   std::atomic<bool> stop_{false};

@@ -6,11 +6,12 @@
 
 namespace torvane {
 
-void PollWatcher::Watch(SocketHandle socket) {
+int PollWatcher::Watch(SocketHandle socket) {
   fd_ = socket == kNoSocket ? -1 : static_cast<int>(socket);
   ++generation_;
   read_ = false;
   write_ = false;
+  return 0;
 }
 
 SocketWatcher::WaitResult PollWatcher::WaitStep(int maxMs) {

@@ -14,7 +14,7 @@ namespace torvane {
 class PollWatcher : public SocketWatcher {
  public:
   void SetClient(Client* client) override { client_ = client; }
-  void Watch(SocketHandle socket) override;
+  int Watch(SocketHandle socket) override;
   void EnableRead(bool on) override { read_ = on; }
   void EnableWrite(bool on) override { write_ = on; }
   void PostRead() override { postedRead_ = true; }

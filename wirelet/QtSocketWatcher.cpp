@@ -12,7 +12,7 @@ QtSocketWatcher::~QtSocketWatcher() {
   context_.reset();
 }
 
-void QtSocketWatcher::Watch(SocketHandle socket) {
+int QtSocketWatcher::Watch(SocketHandle socket) {
   // The old notifiers may be the ones whose signal is running right now.
   for (QSocketNotifier* notifier : {read_, write_}) {
     if (notifier == nullptr) continue;
@@ -22,7 +22,7 @@ void QtSocketWatcher::Watch(SocketHandle socket) {
   }
   read_ = nullptr;
   write_ = nullptr;
-  if (socket == kNoSocket) return;
+  if (socket == kNoSocket) return 0;
   const auto fd = static_cast<qintptr>(socket);
   read_ = new QSocketNotifier(fd, QSocketNotifier::Read, context_.get());
   write_ = new QSocketNotifier(fd, QSocketNotifier::Write, context_.get());
@@ -34,6 +34,7 @@ void QtSocketWatcher::Watch(SocketHandle socket) {
   QObject::connect(write_, &QSocketNotifier::activated, context_.get(), [this] {
     if (client_ != nullptr) client_->OnWritable();
   });
+  return 0;
 }
 
 void QtSocketWatcher::EnableRead(bool on) {

@@ -18,7 +18,7 @@ class QtSocketWatcher : public SocketWatcher {
   ~QtSocketWatcher() override;
 
   void SetClient(Client* client) override { client_ = client; }
-  void Watch(SocketHandle socket) override;
+  int Watch(SocketHandle socket) override;
   void EnableRead(bool on) override;
   void EnableWrite(bool on) override;
   void PostRead() override;

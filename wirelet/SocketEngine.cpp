@@ -271,6 +271,11 @@ int SocketEngine::StartConnect() {
     return fail(api.lastError());
   }
 
+  // Notifications are asked for before connect, so none of its outcome is missed.
+  if (int code = watcher_->Watch(s)) {
+    watcher_->Watch(kNoSocket);
+    return fail(code);
+  }
   socket_ = s;
   ++generation_;
   connected_ = false;
@@ -281,8 +286,6 @@ int SocketEngine::StartConnect() {
   connectDone_ = false;
   connectResult_ = 0;
   connectDescription_.clear();
-  // Notifications are asked for before connect, so none of its outcome is missed.
-  watcher_->Watch(s);
   watcher_->EnableWrite(true);
 
   sockaddr_in remote = MakeAddress(address, port);

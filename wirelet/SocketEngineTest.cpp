@@ -436,6 +436,27 @@ TEST_F(SocketEngineTest, FailingSocketCalls_ReturnTheirCodeAndLeaveNoSocket) {
   EXPECT_TRUE(rec.log.empty());
 }
 
+// A watcher that cannot set up notifications for a new socket.
+class RefusingWatcher : public PollWatcher {
+ public:
+  int Watch(SocketHandle socket) override {
+    return socket == kNoSocket ? PollWatcher::Watch(socket) : 10055;
+  }
+};
+
+TEST_F(SocketEngineTest, WatcherRefusingTheSocket_FailsTheConnectAndClosesIt) {
+  ScopedSocketFunction countClose(&SocketApi::close, &CountingClose);
+  closeCalls = 0;
+  SocketEngine engine(rec, std::make_unique<RefusingWatcher>());
+  ASSERT_EQ(engine.SetRemoteHost("127.0.0.1"), 0);
+  ASSERT_EQ(engine.SetRemotePort(9), 0);
+  EXPECT_EQ(engine.Connect(), 10055);
+  EXPECT_EQ(closeCalls, 1);
+  EXPECT_EQ(engine.SocketHandle(), kNoSocket);
+  EXPECT_EQ(engine.SetRemotePort(10), 0);
+  EXPECT_TRUE(rec.log.empty());
+}
+
 SocketSize FailRecvWithEnobufs(SocketHandle, void*, size_t, int) { return errno = ENOBUFS, -1; }
 
 TEST_F(SocketEngineTest, RecvFailure_FiresErrorWithTheCode) {

@@ -31,8 +31,9 @@ class SocketWatcher {
 
   // Starts watching socket with both directions off; kNoSocket stops
   // watching. Nothing reported for an earlier socket reaches the client after
-  // this call.
-  virtual void Watch(SocketHandle socket) = 0;
+  // this call. Returns 0, or the WinSock code when the socket's notifications
+  // cannot be set up (the socket is then not watched).
+  virtual int Watch(SocketHandle socket) = 0;
   virtual void EnableRead(bool on) = 0;
   virtual void EnableWrite(bool on) = 0;
 

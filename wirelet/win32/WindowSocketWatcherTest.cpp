@@ -218,6 +218,114 @@ TEST(WindowSocketWatcherTest, WatchingWithoutAWindowFails) {
   WinsockLoader::Release();
 }
 
+// Notifications as WinSock posts them, for the watched socket or another.
+struct NotifyCase {
+  const char* name;
+  std::function<void(WindowSocketWatcher&, SocketHandle watched, SocketHandle other)> run;
+  int readable;  // at least this many OnReadable calls
+  int writable;
+  bool exact;  // exactly that many
+};
+
+void Notify(WindowSocketWatcher& watcher, SocketHandle socket, WORD event) {
+  PostMessageA(watcher.Window(), WindowSocketWatcher::kSocketNotify, static_cast<WPARAM>(socket),
+               MAKELPARAM(event, 0));
+}
+
+void Steps(WindowSocketWatcher& watcher, int n) {
+  for (int i = 0; i < n; ++i) watcher.WaitStep(0);
+}
+
+class WatcherNotifyTest : public ::testing::TestWithParam<NotifyCase> {};
+
+TEST_P(WatcherNotifyTest, EmulatesLevelTriggeredDirections) {
+  ASSERT_TRUE(WinsockLoader::Acquire());
+  {
+    WatchedSocket watched;
+    WatchedSocket other;
+    WindowSocketWatcher watcher;
+    CountingClient client;
+    watcher.SetClient(&client);
+    ASSERT_EQ(watcher.Watch(watched.Get()), 0);
+    GetParam().run(watcher, watched.Get(), other.Get());
+    Steps(watcher, 6);
+    if (GetParam().exact) {
+      EXPECT_EQ(client.readable, GetParam().readable);
+    } else {
+      EXPECT_GE(client.readable, GetParam().readable);
+    }
+    EXPECT_EQ(client.writable, GetParam().writable);
+    watcher.Watch(kNoSocket);
+  }
+  WinsockLoader::Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, WatcherNotifyTest,
+    ::testing::Values(NotifyCase{"ReadWhileReadIsOn",
+                                 [](WindowSocketWatcher& w, SocketHandle s, SocketHandle) {
+                                   w.EnableRead(true);
+                                   Notify(w, s, FD_READ);
+                                 },
+                                 1, 0, true},
+                      NotifyCase{"ReadWhileReadIsOff_ArrivesWhenSwitchedOn",
+                                 [](WindowSocketWatcher& w, SocketHandle s, SocketHandle) {
+                                   Notify(w, s, FD_READ);
+                                   Steps(w, 3);
+                                   w.EnableRead(true);
+                                 },
+                                 1, 0, true},
+                      NotifyCase{"ReadWhileReadIsOff_StaysHeld",
+                                 [](WindowSocketWatcher& w, SocketHandle s, SocketHandle) {
+                                   Notify(w, s, FD_READ);
+                                 },
+                                 0, 0, true},
+                      NotifyCase{"ReadForAnotherSocket",
+                                 [](WindowSocketWatcher& w, SocketHandle, SocketHandle other) {
+                                   w.EnableRead(true);
+                                   Notify(w, other, FD_READ);
+                                   Notify(w, other, FD_CLOSE);
+                                 },
+                                 0, 0, true},
+                      NotifyCase{"CloseStaysReadable",
+                                 [](WindowSocketWatcher& w, SocketHandle s, SocketHandle) {
+                                   w.EnableRead(true);
+                                   Notify(w, s, FD_CLOSE);
+                                 },
+                                 3, 0, false},
+                      NotifyCase{"CloseWhileReadIsOff_ArrivesWhenSwitchedOn",
+                                 [](WindowSocketWatcher& w, SocketHandle s, SocketHandle) {
+                                   Notify(w, s, FD_CLOSE);
+                                   Steps(w, 3);
+                                   w.EnableRead(true);
+                                 },
+                                 1, 0, false},
+                      NotifyCase{"WriteWhileWriteIsOn",
+                                 [](WindowSocketWatcher& w, SocketHandle s, SocketHandle) {
+                                   Notify(w, s, FD_WRITE);
+                                   w.EnableWrite(true);
+                                 },
+                                 0, 1, true},
+                      NotifyCase{"WriteWhileWriteIsOff",
+                                 [](WindowSocketWatcher& w, SocketHandle s, SocketHandle) {
+                                   Notify(w, s, FD_WRITE);
+                                 },
+                                 0, 0, true},
+                      NotifyCase{"ConnectWhileWriteIsOff_ArrivesWhenSwitchedOn",
+                                 [](WindowSocketWatcher& w, SocketHandle s, SocketHandle) {
+                                   Notify(w, s, FD_CONNECT);
+                                   Steps(w, 3);
+                                   w.EnableWrite(true);
+                                 },
+                                 0, 1, true},
+                      NotifyCase{"ConnectForAnotherSocket",
+                                 [](WindowSocketWatcher& w, SocketHandle, SocketHandle other) {
+                                   Notify(w, other, FD_CONNECT);
+                                   Notify(w, other, FD_WRITE);
+                                 },
+                                 0, 0, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct WaitCase {
   const char* name;
   std::function<void(HWND socketWindow)> post;

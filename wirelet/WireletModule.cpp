@@ -24,51 +24,9 @@
 namespace torvane {
 namespace {
 
-// The registry script (the module's "REGISTRY" resource), with %MODULE% and
-// the identifiers filled in when it runs.
-constexpr char kRegistryScript[] = R"(
-HKCR
-{
-  Wirekit.Wirelet = s '%NAME%'
-  {
-    CLSID = s '%CLSID%'
-    CurVer = s 'Wirekit.Wirelet.1'
-  }
-  Wirekit.Wirelet.1 = s '%NAME%'
-  {
-    CLSID = s '%CLSID%'
-    CurVer = s 'Wirekit.Wirelet.1'
-  }
-  Wirekit6.Wirelet = s '%NAME%'
-  {
-    CLSID = s '%CLSID%'
-    CurVer = s 'Wirekit.Wirelet.1'
-  }
-  NoRemove CLSID
-  {
-    ForceRemove '%CLSID%' = s '%NAME%'
-    {
-      ProgID = s 'Wirekit.Wirelet.1'
-      VersionIndependentProgID = s 'Wirekit.Wirelet'
-      Programmable
-      InprocServer32 = s '%MODULE%'
-      {
-        val ThreadingModel = s 'Apartment'
-      }
-      Control
-      Insertable
-      ToolboxBitmap32 = s '%MODULE%, 101'
-      MiscStatus = s '0'
-      {
-        '1' = s '132497'
-      }
-      TypeLib = s '%LIBID%'
-      Version = s '1.0'
-      'Windows CE Control'
-    }
-  }
-}
-)";
+// The registry script (Wirelet.rgs, the Windows module's "REGISTRY" resource),
+// with %MODULE% and the identifiers filled in when it runs.
+#include "WireletRegistryScript.h"
 
 // What registering the type library adds: the library and its two interfaces.
 constexpr char kTypeLibScript[] = R"(

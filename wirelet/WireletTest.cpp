@@ -34,6 +34,8 @@ std::string Render(const Variant& v) {
       return v.AsString();
     case VarType::kBytes:
       return "bytes:" + std::string(v.AsBytes().begin(), v.AsBytes().end());
+    case VarType::kOther:
+      return "(other)";
   }
   return "?";
 }

@@ -70,6 +70,7 @@ HResult NumberOf(const Variant& from, int64_t& number) {
       return kSOk;
     }
     case VarType::kBytes:
+    case VarType::kOther:
       return kDispETypeMismatch;
   }
   return kDispETypeMismatch;
@@ -109,6 +110,12 @@ Variant Variant::Bytes(std::vector<uint8_t> bytes) {
   Variant v;
   v.type_ = VarType::kBytes;
   v.bytes_ = std::move(bytes);
+  return v;
+}
+
+Variant Variant::Other() {
+  Variant v;
+  v.type_ = VarType::kOther;
   return v;
 }
 
@@ -166,6 +173,7 @@ HResult ChangeType(const Variant& from, VarType to, Variant& out) {
           out = Variant::String(from.AsString());
           return kSOk;
         case VarType::kBytes:
+        case VarType::kOther:
           return kDispETypeMismatch;
       }
       return kDispETypeMismatch;
@@ -173,6 +181,8 @@ HResult ChangeType(const Variant& from, VarType to, Variant& out) {
       if (from.Type() != VarType::kBytes) return kDispETypeMismatch;
       out = Variant::Bytes(from.AsBytes());
       return kSOk;
+    case VarType::kOther:
+      return kDispETypeMismatch;
   }
   return kDispETypeMismatch;
 }

@@ -1,6 +1,8 @@
 // The automation value: empty, Boolean, 16-bit or 32-bit integer, text (UTF-8)
 // or a one-dimensional byte array, held by value or referring to another
-// Variant (by reference, as event arguments are passed).
+// Variant (by reference, as event arguments are passed). kOther stands for a
+// value of a kind the layer does not carry (an array of other elements, an
+// object), which converts to nothing.
 #ifndef TORVANE_PLATFORM_AUTOMATION_VARIANT_H_
 #define TORVANE_PLATFORM_AUTOMATION_VARIANT_H_
 
@@ -12,7 +14,7 @@
 
 namespace torvane {
 
-enum class VarType : uint8_t { kEmpty, kBool, kI2, kI4, kString, kBytes };
+enum class VarType : uint8_t { kEmpty, kBool, kI2, kI4, kString, kBytes, kOther };
 
 class Variant {
  public:
@@ -22,6 +24,7 @@ class Variant {
   static Variant I4(int32_t value);
   static Variant String(std::string utf8);
   static Variant Bytes(std::vector<uint8_t> bytes);
+  static Variant Other();
   // Refers to target, which must outlive the reference.
   static Variant Ref(Variant* target);
 

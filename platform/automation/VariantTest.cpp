@@ -37,6 +37,9 @@ TEST(VariantTest, ChangeTypeFollowsAutomationRules) {
       {Variant::Bytes({1, 2}), VarType::kString, kDispETypeMismatch, Variant()},
       {Variant::Bytes({1, 2}), VarType::kBytes, kSOk, Variant::Bytes({1, 2})},
       {Variant::String("ab"), VarType::kBytes, kDispETypeMismatch, Variant()},
+      {Variant::Other(), VarType::kString, kDispETypeMismatch, Variant()},
+      {Variant::Other(), VarType::kBool, kDispETypeMismatch, Variant()},
+      {Variant::Other(), VarType::kBytes, kDispETypeMismatch, Variant()},
   };
   for (const Conversion& c : cases) {
     SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));

@@ -130,6 +130,8 @@ std::string Render(const Variant& value) {
       }
       return out;
     }
+    case VarType::kOther:
+      return "(other)";
   }
   return "?";
 }

@@ -1,0 +1,210 @@
+#include "Win32SerialLine.h"
+
+#include <cstdio>
+
+namespace torvane {
+namespace {
+
+std::string SystemMessage(DWORD code) {
+  char text[256] = {};
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, code, 0, text, sizeof text, nullptr);
+  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' ||
+                        text[length - 1] == '.')) {
+    text[--length] = '\0';
+  }
+  char code_text[32];
+  std::snprintf(code_text, sizeof code_text, " (error %lu)", static_cast<unsigned long>(code));
+  return std::string(text, length) + code_text;
+}
+
+BYTE ParityOf(char letter) {
+  switch (letter) {
+    case 'O':
+      return ODDPARITY;
+    case 'E':
+      return EVENPARITY;
+    case 'M':
+      return MARKPARITY;
+    case 'S':
+      return SPACEPARITY;
+    default:
+      return NOPARITY;
+  }
+}
+
+// Timeouts that end a read as soon as bytes are in. Windows' drivers do that
+// for MAXDWORD/MAXDWORD/N (with N ms of nothing ending it empty); Wine
+// completes such a read without signalling its event, so under Wine a gap
+// of 1 ms after the first byte ends it instead (about 2 ms there).
+COMMTIMEOUTS ReadAsSoonAsBytesArrive() {
+  COMMTIMEOUTS timeouts{};
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  if (ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr) {
+    timeouts.ReadIntervalTimeout = 1;
+    return timeouts;
+  }
+  timeouts.ReadIntervalTimeout = MAXDWORD;
+  timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
+  timeouts.ReadTotalTimeoutConstant = 1000;
+  return timeouts;
+}
+
+}  // namespace
+
+Win32SerialLine::Win32SerialLine(std::function<std::string(int16_t)> devicePath)
+    : devicePath_(std::move(devicePath)) {
+  read_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  write_.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+}
+
+Win32SerialLine::~Win32SerialLine() {
+  CloseDevice();
+  CloseHandle(read_.hEvent);
+  CloseHandle(write_.hEvent);
+}
+
+std::vector<HANDLE> Win32SerialLine::Events() const {
+  if (device_ == INVALID_HANDLE_VALUE) return {};
+  return {read_.hEvent, write_.hEvent};
+}
+
+void Win32SerialLine::OpenDevice(int16_t commPort, const LineSettings& settings,
+                                 int16_t handshaking) {
+  std::string path = devicePath_ ? devicePath_(commPort) : std::string();
+  if (path.empty()) path = "\\\\.\\COM" + std::to_string(commPort);
+  HANDLE device = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  if (device == INVALID_HANDLE_VALUE) {
+    throw SerialLineError("cannot open " + path + ": " + SystemMessage(GetLastError()));
+  }
+  device_ = device;
+  try {
+    ApplySettings(settings, handshaking);
+  } catch (...) {
+    CloseDevice();
+    throw;
+  }
+  COMMTIMEOUTS timeouts = ReadAsSoonAsBytesArrive();
+  SetCommTimeouts(device_, &timeouts);
+  PurgeComm(device_, PURGE_RXCLEAR | PURGE_TXCLEAR);
+  StartRead();
+}
+
+void Win32SerialLine::CloseDevice() {
+  if (device_ == INVALID_HANDLE_VALUE) return;
+  CancelIo(device_);
+  DWORD ignored = 0;
+  if (readPending_) GetOverlappedResult(device_, &read_, &ignored, TRUE);
+  if (writePending_) GetOverlappedResult(device_, &write_, &ignored, TRUE);
+  readPending_ = writePending_ = false;
+  CloseHandle(device_);
+  device_ = INVALID_HANDLE_VALUE;
+  writing_.clear();
+  queued_.clear();
+  ResetEvent(read_.hEvent);
+  ResetEvent(write_.hEvent);
+}
+
+void Win32SerialLine::ApplySettings(const LineSettings& settings, int16_t handshaking) {
+  if (device_ == INVALID_HANDLE_VALUE) return;
+  DCB dcb{};
+  dcb.DCBlength = sizeof dcb;
+  if (!GetCommState(device_, &dcb)) {
+    throw SerialLineError("cannot read the line's settings: " + SystemMessage(GetLastError()));
+  }
+  dcb.BaudRate = static_cast<DWORD>(settings.baudRate);
+  dcb.ByteSize = static_cast<BYTE>(settings.dataBits);
+  dcb.Parity = ParityOf(settings.parity);
+  dcb.fParity = dcb.Parity != NOPARITY;
+  dcb.StopBits = settings.stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
+  dcb.fBinary = TRUE;
+  const bool rts = handshaking == 2 || handshaking == 3;
+  const bool xon = handshaking == 1 || handshaking == 3;
+  dcb.fOutxCtsFlow = rts;
+  dcb.fRtsControl = rts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+  dcb.fOutxDsrFlow = FALSE;
+  dcb.fDtrControl = DTR_CONTROL_ENABLE;
+  dcb.fOutX = xon;
+  dcb.fInX = xon;
+  dcb.XonChar = 0x11;
+  dcb.XoffChar = 0x13;
+  if (!SetCommState(device_, &dcb)) {
+    throw SerialLineError("the line refuses " + std::to_string(settings.baudRate) + " baud: " +
+                          SystemMessage(GetLastError()));
+  }
+}
+
+void Win32SerialLine::WriteDevice(std::string_view bytes) {
+  if (device_ == INVALID_HANDLE_VALUE) return;
+  queued_.append(bytes);
+  if (!writePending_) StartWrite();
+}
+
+size_t Win32SerialLine::DeviceBytesWaiting() const { return writing_.size() + queued_.size(); }
+
+void Win32SerialLine::StartRead() {
+  while (device_ != INVALID_HANDLE_VALUE) {
+    ResetEvent(read_.hEvent);
+    DWORD got = 0;
+    if (ReadFile(device_, readBuffer_, sizeof readBuffer_, &got, &read_)) {
+      // Done at once: hand it on and keep one read pending.
+      if (got > 0) Received(std::string_view(readBuffer_, got));
+      continue;
+    }
+    if (GetLastError() == ERROR_IO_PENDING) {
+      readPending_ = true;
+      return;
+    }
+    return Fail("read");
+  }
+}
+
+void Win32SerialLine::StartWrite() {
+  while (device_ != INVALID_HANDLE_VALUE && !queued_.empty()) {
+    writing_.swap(queued_);
+    queued_.clear();
+    ResetEvent(write_.hEvent);
+    DWORD put = 0;
+    if (WriteFile(device_, writing_.data(), static_cast<DWORD>(writing_.size()), &put, &write_)) {
+      writing_.erase(0, put);
+      queued_.insert(0, writing_);
+      writing_.clear();
+      continue;
+    }
+    if (GetLastError() == ERROR_IO_PENDING) {
+      writePending_ = true;
+      return;
+    }
+    return Fail("write");
+  }
+}
+
+void Win32SerialLine::Service() {
+  if (device_ == INVALID_HANDLE_VALUE) return;
+  DWORD done = 0;
+  if (readPending_ && WaitForSingleObject(read_.hEvent, 0) == WAIT_OBJECT_0) {
+    readPending_ = false;
+    if (!GetOverlappedResult(device_, &read_, &done, FALSE)) return Fail("read");
+    // Received() may run handlers that close the line.
+    if (done > 0) Received(std::string_view(readBuffer_, done));
+    StartRead();
+  }
+  if (device_ != INVALID_HANDLE_VALUE && writePending_ &&
+      WaitForSingleObject(write_.hEvent, 0) == WAIT_OBJECT_0) {
+    writePending_ = false;
+    if (!GetOverlappedResult(device_, &write_, &done, FALSE)) return Fail("write");
+    writing_.erase(0, done);
+    queued_.insert(0, writing_);
+    writing_.clear();
+    StartWrite();
+  }
+}
+
+void Win32SerialLine::Fail(const char* step) {
+  const std::string why = std::string("the line's ") + step + " failed: " +
+                          SystemMessage(GetLastError());
+  Failed(why);
+}
+
+}  // namespace torvane

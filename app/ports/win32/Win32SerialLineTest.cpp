@@ -1,0 +1,112 @@
+// The serial line on Wine's COM ports: run-with-com-pair links COM5 and COM6
+// to the two ends of one pseudo-terminal pair, so what one line writes the
+// other reads, with the settings a DCB carries.
+#include "Win32SerialLine.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace torvane {
+namespace {
+
+// Runs both lines' completions until done() holds or ms pass.
+bool ServiceUntil(std::initializer_list<Win32SerialLine*> lines, const std::function<bool()>& done,
+                  int ms) {
+  const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
+  while (!done()) {
+    const int left = static_cast<int>(end - GetTickCount());
+    if (left <= 0) return done();
+    std::vector<HANDLE> events;
+    for (Win32SerialLine* line : lines) {
+      for (HANDLE event : line->Events()) events.push_back(event);
+    }
+    WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE,
+                           static_cast<DWORD>(left < 50 ? left : 50));
+    for (Win32SerialLine* line : lines) line->Service();
+  }
+  return true;
+}
+
+struct Pair : ::testing::Test {
+  void SetUp() override {
+    a.SetCommPort(5);
+    b.SetCommPort(6);
+    for (Win32SerialLine* line : {&a, &b}) {
+      line->SetSettings("57600,N,8,1");
+      line->SetRThreshold(1);
+      line->OnComm = [this, line] { (line == &a ? atA : atB) += line->Input(); };
+      line->OnLineError = [this](const std::string& why) { errors += why + "\n"; };
+    }
+  }
+  Win32SerialLine a;
+  Win32SerialLine b;
+  std::string atA;
+  std::string atB;
+  std::string errors;
+};
+
+TEST_F(Pair, BytesCrossBothWaysWithEverySettingsText) {
+  const char* settings[] = {"57600,N,8,1", "9600,E,7,2", "19200,O,8,1", "115200,N,8,2"};
+  for (const char* text : settings) {
+    SCOPED_TRACE(text);
+    a.SetSettings(text);
+    b.SetSettings(text);
+    a.SetPortOpen(true);
+    b.SetPortOpen(true);
+    static const char kBytes[] = "\x1B\x02" "block\x00\xFF\x11\x13" "end";
+    std::string packet(kBytes, sizeof kBytes);  // with the closing NUL: every byte value crosses
+    a.Output(packet);
+    ASSERT_TRUE(ServiceUntil({&a, &b}, [&] { return atB.size() >= packet.size(); }, 5000))
+        << "got " << atB.size() << " bytes";
+    EXPECT_EQ(atB, packet);
+    b.Output("\x06");
+    ASSERT_TRUE(ServiceUntil({&a, &b}, [&] { return !atA.empty(); }, 5000));
+    EXPECT_EQ(atA, "\x06");
+    EXPECT_EQ(a.OutBufferCount(), 0u);
+    a.SetPortOpen(false);
+    b.SetPortOpen(false);
+    EXPECT_TRUE(a.Events().empty());
+    atA.clear();
+    atB.clear();
+  }
+  EXPECT_EQ(errors, "");
+}
+
+// Stop and wait, as the transmitter runs the line: a 14-byte packet, then the
+// one-byte reply, a few hundred times over.
+TEST_F(Pair, PacketsAndRepliesAlternateWithoutLoss) {
+  a.SetPortOpen(true);
+  b.SetPortOpen(true);
+  std::string sent;
+  for (int i = 0; i < 300; ++i) {
+    const std::string packet(14, static_cast<char>('A' + i % 26));
+    sent += packet;
+    a.Output(packet);
+    ASSERT_TRUE(ServiceUntil({&a, &b}, [&] { return atB.size() >= sent.size(); }, 5000))
+        << "packet " << i << ": " << atB.size() << " of " << sent.size() << " bytes";
+    b.Output("\x06");
+    ASSERT_TRUE(ServiceUntil({&a, &b}, [&] { return atA.size() > static_cast<size_t>(i); }, 5000))
+        << "reply " << i;
+  }
+  EXPECT_EQ(atB, sent);
+  EXPECT_EQ(atA, std::string(300, '\x06'));
+  EXPECT_EQ(a.DroppedOutputBytes(), 0u);
+  EXPECT_EQ(errors, "");
+}
+
+TEST(Win32SerialLineTest, AMissingPortIsRefusedWithTheSystemsReason) {
+  Win32SerialLine line;
+  line.SetCommPort(9);
+  try {
+    line.SetPortOpen(true);
+    ADD_FAILURE() << "COM9 is not mapped; opening it must fail";
+  } catch (const SerialLineError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("cannot open \\\\.\\COM9: ", 0), 0u) << e.what();
+  }
+  EXPECT_FALSE(line.PortOpen());
+  EXPECT_THROW(line.Output("x"), SerialLineError);
+}
+
+}  // namespace
+}  // namespace torvane

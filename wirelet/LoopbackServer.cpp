@@ -103,13 +103,14 @@ void Peer::Close() {
   fd_ = -1;
 }
 
-LoopbackServer::LoopbackServer(Script script, int connections) {
+LoopbackServer::LoopbackServer(Script script, int connections, uint16_t port) {
   listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int one = 1;
   setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
   socklen_t length = sizeof address;
   if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
       ::listen(listenFd_, 8) == 0 &&

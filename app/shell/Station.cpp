@@ -482,6 +482,20 @@ std::string Station::LineState(const LineWatch& watch) const {
   return text;
 }
 
+std::string Station::TransmitterLampNote() const {
+  return transmitterWatch_.lost && ReconnectWanted(kTransmitterKey) ? "waiting for the line" : "";
+}
+
+std::string Station::TimingLampNote() const {
+  if (globals().TimingLink.ComPort == LinkSettings::kTcpIp) {
+    if (timingNetState_ == NetState::kWaiting) {
+      return "reconnecting in " + std::to_string(timingRetryInS_) + " s";
+    }
+    return timingNetState_ == NetState::kConnecting && timingWasLost_ ? "reconnecting" : "";
+  }
+  return timingWatch_.lost && ReconnectWanted(kTimingSystemKey) ? "waiting for the line" : "";
+}
+
 std::string Station::TimingLinkState() const {
   if (globals().TimingLink.ComPort != LinkSettings::kTcpIp) return {};
   std::string text;

@@ -102,6 +102,11 @@ class Station : public QObject {
   // for its device; or how often it came back. Empty while nothing happened.
   std::string TransmitterLineState() const { return LineState(transmitterWatch_); }
   std::string TimingLineState() const { return LineState(timingWatch_); }
+  // A few words for a lamp while a lost link is being brought back ("reconnecting
+  // in 4 s", "waiting for the line"); empty otherwise, and always with the
+  // link's Reconnect setting off.
+  std::string TimingLampNote() const;
+  std::string TransmitterLampNote() const;
   // Times a lost link came back on its own.
   uint64_t TransmitterReopens() const { return transmitterWatch_.reopens; }
   uint64_t TimingReopens() const { return timingWatch_.reopens; }

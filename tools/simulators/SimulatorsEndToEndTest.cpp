@@ -470,7 +470,7 @@ TEST_P(TxSimHangupTest, CardKeepsItsImageAcrossAHangup) {
   // Half a packet on the old line: it goes with the hangup.
   WriteAll(line.get(), Packet(image, 280, 0).substr(0, 7));
 
-  txsim.Send("hangup 0.5");
+  txsim.Send("hangup 1.5");
   EXPECT_EQ(txsim.ReadLine(), "hangup: 1");
   EXPECT_TRUE(HungUp(line.get()));
   line.Close();
@@ -517,7 +517,7 @@ TEST_P(TimingSimHangupTest, RecordsDueWhileDownFollowOnceTheLinkIsBack) {
   {
     std::ofstream out(file, std::ios::binary);
     out << RecordingHeader() << FormatChunkLine({0, stream, a})
-        << FormatChunkLine({1500, stream, b}) << FormatChunkLine({2500, stream, c});
+        << FormatChunkLine({2500, stream, b}) << FormatChunkLine({3500, stream, c});
   }
   const std::string link = TempPath("timingsim-link");
   std::vector<std::string> args = {TIMINGSIM_PATH, "--replay", file};
@@ -541,7 +541,7 @@ TEST_P(TimingSimHangupTest, RecordsDueWhileDownFollowOnceTheLinkIsBack) {
   ASSERT_GE(line.get(), 0) << where;
   if (far == Far::kPty) tcflush(line.get(), TCIFLUSH);
   EXPECT_EQ(ReadBytes(line.get(), a.size()), a);
-  timing.Send("hangup 2");
+  timing.Send("hangup 3");
   EXPECT_EQ(timing.ReadLine(), "hangup: 1");
   EXPECT_TRUE(HungUp(line.get()));
   line.Close();

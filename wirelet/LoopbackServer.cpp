@@ -148,7 +148,7 @@ void Peer::Close() {
   fd_ = -1;
 }
 
-LoopbackServer::LoopbackServer(Script script, int connections) {
+LoopbackServer::LoopbackServer(Script script, int connections, uint16_t port) {
   StartSockets();
   listenFd_ = OpenStream();
 #ifndef _WIN32
@@ -159,6 +159,7 @@ LoopbackServer::LoopbackServer(Script script, int connections) {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(port);
   socklen_t length = sizeof address;
   if (::bind(N(listenFd_), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
       ::listen(N(listenFd_), 8) == 0 &&

@@ -53,9 +53,10 @@ class LoopbackServer {
  public:
   using Script = std::function<void(Peer&)>;
 
-  // Listens on 127.0.0.1 at a free port; each of the first `connections`
-  // accepted connections runs script (one after the other).
-  explicit LoopbackServer(Script script, int connections = 1);
+  // Listens on 127.0.0.1 at port (0: a free one); each of the first
+  // `connections` accepted connections runs script (one after the other). A
+  // port that cannot be had leaves Port() 0.
+  explicit LoopbackServer(Script script, int connections = 1, uint16_t port = 0);
   ~LoopbackServer();  // stops accepting, ends the scripts' waits and joins
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;

@@ -166,7 +166,8 @@ void MainWindow::BuildBars() {
   miDelayEverything_->setCheckable(true);
   settings->addAction(miDelayEverything_);
   settings->addSeparator();
-  settings->addAction(Tool("miTimingSystem", "Timing System...", "Timing System Connection Settings"));
+  settings->addAction(
+      Tool("miTimingSystem", "Timing System...", "Timing System Connection Settings"));
   settings->addAction(Tool("miTransmitter", "Transmitter...", "Transmitter Settings"));
 
   QMenu* window = bar->addMenu("&Window");
@@ -417,8 +418,8 @@ void MainWindow::OpenPageFile() {
       this, {"Open Torvane TX Page", folder, "Page" + PageNumberText(station_) + ".txt",
              "Torvane TX Page Files (*.txt);;All Files (*.*)"});
   if (!path || path->isEmpty()) return;
-  settings.WriteSetting(kSoftwareKey, kPageFiles,
-                        FromQt(QFileInfo(*path).absolutePath() + "/"), kRegSz);
+  settings.WriteSetting(kSoftwareKey, kPageFiles, FromQt(QFileInfo(*path).absolutePath() + "/"),
+                        kRegSz);
   QFile file(*path);
   if (!file.open(QIODevice::ReadOnly)) return;
   const QByteArray bytes = file.readAll();
@@ -433,8 +434,8 @@ void MainWindow::SavePageFile() {
       this, {"Save Torvane TX Page", folder, "Page" + PageNumberText(station_) + ".txt",
              "Torvane TX Page Files (*.txt);;All Files (*.*)"});
   if (!path || path->isEmpty()) return;
-  settings.WriteSetting(kSoftwareKey, kPageFiles,
-                        FromQt(QFileInfo(*path).absolutePath() + "/"), kRegSz);
+  settings.WriteSetting(kSoftwareKey, kPageFiles, FromQt(QFileInfo(*path).absolutePath() + "/"),
+                        kRegSz);
   std::vector<std::string> lines;
   for (const EditorRow& row : station_.editor().Rows()) lines.push_back(AnsiToUtf8(row.text));
   QFile file(*path);
@@ -468,8 +469,8 @@ void MainWindow::MemoryDump() {
     folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/TorvaneTX";
     QDir().mkpath(folder);
   }
-  const QString path = QDir(folder).filePath(QString::fromLatin1(kMemoryDumpName.data(),
-                                                                 kMemoryDumpName.size()));
+  const QString path =
+      QDir(folder).filePath(QString::fromLatin1(kMemoryDumpName.data(), kMemoryDumpName.size()));
   std::string error;
   if (WriteMemoryDump(path.toStdString(), station_.globals().MapImage, &error)) {
     lastDumpPath_ = path;
@@ -520,6 +521,25 @@ void MainWindow::RepaintLamps() {
     palette.setColor(QPalette::WindowText, luma > 128 ? Qt::black : Qt::white);
     lamps_[i]->setPalette(palette);
     lamps_[i]->setProperty("lit", on[i]);
+  }
+  // A link on its way back says so beside its lamp's caption; the tip tells
+  // what became of a lost one.
+  const std::string timingState = station_.globals().TimingLink.ComPort == LinkSettings::kTcpIp
+                                      ? station_.TimingLinkState()
+                                      : station_.TimingLineState();
+  const struct {
+    size_t lamp;
+    std::string note;
+    std::string state;
+    const char* link;
+  } links[] = {
+      {1, station_.TransmitterLampNote(), station_.TransmitterLineState(), "Transmitter line"},
+      {3, station_.TimingLampNote(), timingState, "Timing system"}};
+  for (const auto& link : links) {
+    QLabel* lamp = lamps_[link.lamp];
+    const QString caption = kLamps[link.lamp].caption;
+    lamp->setText(link.note.empty() ? caption : caption + ": " + ToQt(link.note));
+    lamp->setToolTip(link.state.empty() ? QString() : QString(link.link) + ": " + ToQt(link.state));
   }
   transBuffer_->setValue(std::clamp<int>(lamps.bufferPosition, 0, kMapImageSize - 1));
   if (receiver_ != nullptr) receiver_->Refresh();

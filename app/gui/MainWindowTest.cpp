@@ -30,6 +30,7 @@
 #include "AboutDialog.h"
 #include "GuiTestSupport.h"
 #include "PageEditorWindow.h"
+#include "PtyPair.h"
 #include "SettingsKeys.h"
 #include "Station.h"
 
@@ -138,8 +139,8 @@ TEST_F(MainWindowTest, EveryToolCarriesItsNameCaptionAndTooltip) {
   ASSERT_NE(tbMain, nullptr);
   QStringList names;
   for (QAction* a : tbMain->actions()) names << a->objectName();
-  EXPECT_EQ(names, (QStringList{"miNewPage", "miOpenPage", "miSavePage", "miPastePage",
-                                "miClearPage"}));
+  EXPECT_EQ(names,
+            (QStringList{"miNewPage", "miOpenPage", "miSavePage", "miPastePage", "miClearPage"}));
   auto* toolsMenu = window_->findChild<QMenu*>("miTools");
   ASSERT_NE(toolsMenu, nullptr);
   EXPECT_TRUE(toolsMenu->actions().contains(Action("miMemoryDump")));
@@ -261,9 +262,8 @@ TEST_F(MainWindowTest, NewPageAndCalculatorStartTheDesktopPrograms) {
   window_->OnToolClick("miNewPage");
   window_->OnToolClick("miCalculator");
   window_->OnToolClick("miPrintPreview");  // no command
-  EXPECT_EQ(desktop_.launched,
-            (std::vector<Desktop::Program>{Desktop::Program::kTextEditor,
-                                           Desktop::Program::kCalculator}));
+  EXPECT_EQ(desktop_.launched, (std::vector<Desktop::Program>{Desktop::Program::kTextEditor,
+                                                              Desktop::Program::kCalculator}));
 }
 
 TEST_F(MainWindowTest, TickerChooserClickStopsThenStarts) {
@@ -326,6 +326,51 @@ TEST_F(MainWindowTest, LampsShowTheirLitAndDarkColours) {
   auto* bar = window_->findChild<QProgressBar*>("transBuffer");
   EXPECT_EQ(bar->value(), station_->Lamps().bufferPosition);
   EXPECT_EQ(bar->toolTip(), "Buffer Position");
+}
+
+// The transmitter's adapter is pulled out and plugged in again: its lamp
+// says the line is awaited, its tip what became of it.
+TEST(MainWindowLinkTest, LampsTellOfATransmitterLineOnItsWayBack) {
+  QTemporaryDir dir;
+  const QString link = dir.filePath("ttyUSB-lamp");
+  auto pty = std::make_unique<PtyPair>();
+  ASSERT_TRUE(pty->ok() && QFile::link(QString::fromStdString(pty->slaveName()), link));
+  SettingsStore settings;
+  settings.WriteSetting(kPortsKey, "COM3", link.toStdString(), kRegSz);
+  for (int i = 0; i < 8; ++i) {
+    const char* values[] = {"3", "8", "0", "4", "0", "0", "None", "None"};
+    settings.WriteSetting(kTransmitterKey, std::to_string(i), values[i], kRegSz);
+  }
+  ScriptedPrompter prompter;
+  testing_support::ScriptedDesktop desktop;
+  StationOptions options{int16_t{0}};
+  options.timerTicks = false;
+  Station station(settings, prompter, options);
+  station.Start();
+  pty->CloseSlaveCopy();
+  MainWindow window(station, prompter, desktop);
+  auto* ack = window.findChild<QLabel*>("txtACK");
+  ASSERT_NE(ack, nullptr);
+  station.OnTimerTick();
+  EXPECT_EQ(ack->text(), "ACK");
+  EXPECT_EQ(ack->toolTip(), "");
+
+  QFile::remove(link);
+  pty.reset();
+  ASSERT_TRUE(PumpUntil([&] { return !station.TransmitterOpen(); }));
+  station.OnTimerTick();
+  EXPECT_EQ(ack->text(), "ACK: waiting for the line");
+  EXPECT_TRUE(ack->toolTip().startsWith("Transmitter line: lost at "))
+      << ack->toolTip().toStdString();
+  EXPECT_EQ(window.findChild<QLabel*>("txtNAK")->text(), "NAK");
+
+  pty = std::make_unique<PtyPair>();
+  ASSERT_TRUE(pty->ok() && QFile::link(QString::fromStdString(pty->slaveName()), link));
+  station.OnTimerTick();
+  EXPECT_TRUE(station.TransmitterOpen());
+  EXPECT_EQ(ack->text(), "ACK");
+  EXPECT_TRUE(ack->toolTip().startsWith("Transmitter line: reopened 1 time, last at "))
+      << ack->toolTip().toStdString();
 }
 
 // A menu item's status tip takes the status bar's message area; the lamps and

@@ -27,6 +27,12 @@ inline constexpr std::string_view kPortsKey = "SOFTWARE\\TorvaneTX\\Ports\\";
 // Under kTransmitterKey: "0" keeps the serial driver's low-latency mode off;
 // anything else, or nothing, asks for it.
 inline constexpr std::string_view kLowLatency = "LowLatency";
+// Under kTimingSystemKey and kTransmitterKey: whether a link that is lost
+// comes back on its own. "1" on, "0" off; nothing (or anything else) means on
+// for the transmitter and off for the timing system. A serial line is opened
+// again once its device path is back; the timing system over TCP is
+// connected again after 1 s, then 2, 4 ... up to 30 s between tries.
+inline constexpr std::string_view kReconnect = "Reconnect";
 
 // Under kSoftwareKey: the folder of the page file last opened or saved.
 inline constexpr std::string_view kPageFiles = "PageFiles";

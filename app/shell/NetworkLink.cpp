@@ -12,6 +12,7 @@ namespace {
 // Event identifiers of the control's event interface.
 constexpr DispId kEventConnected = 1;
 constexpr DispId kEventDataIn = 3;
+constexpr DispId kEventDisconnected = 4;
 constexpr DispId kEventError = 5;
 
 }  // namespace
@@ -87,10 +88,17 @@ void NetworkLink::OnEvent(DispId id, std::span<Variant> args) {
     OnDataIn(Utf8ToAnsi(args[0].AsString()));
   } else if (id == kEventError && args.size() >= 2 && OnError) {
     OnError(args[0].AsI4(), Utf8ToAnsi(args[1].AsString()));
-  } else if (id == kEventConnected && args.size() >= 2 && args[0].AsI4() != 0 && OnError) {
-    // A connection that fails is reported only through this event; the operator
-    // must hear of it like any other network error.
-    OnError(args[0].AsI4(), Utf8ToAnsi(args[1].AsString()));
+  } else if (id == kEventConnected && args.size() >= 2) {
+    const int32_t code = args[0].AsI4();
+    if (OnConnected) {
+      OnConnected(code, Utf8ToAnsi(args[1].AsString()));
+    } else if (code != 0 && OnError) {
+      // A connection that fails is reported only through this event; the
+      // operator must hear of it like any other network error.
+      OnError(code, Utf8ToAnsi(args[1].AsString()));
+    }
+  } else if (id == kEventDisconnected && args.size() >= 2 && OnDisconnected) {
+    OnDisconnected(args[0].AsI4(), Utf8ToAnsi(args[1].AsString()));
   }
 }
 

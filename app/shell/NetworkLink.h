@@ -47,8 +47,14 @@ class NetworkLink {
 
   // Received text, in the system code page.
   std::function<void(const std::string& text)> OnDataIn;
-  // The control's Error event, and a Connected event that reports a failure.
+  // The control's Error event, and a Connected event that reports a failure
+  // unless OnConnected takes those.
   std::function<void(int32_t code, const std::string& description)> OnError;
+  // Every Connected event: code 0 when the connection is made, else why it
+  // failed. A container that sets this hears of failed connects here only.
+  std::function<void(int32_t code, const std::string& description)> OnConnected;
+  // The connection closed, by the peer or by Disconnect.
+  std::function<void(int32_t code, const std::string& description)> OnDisconnected;
 
  private:
   explicit NetworkLink(IDispatch* control);

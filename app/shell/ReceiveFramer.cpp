@@ -59,6 +59,17 @@ void ReceiveFramer::Receive(std::string_view text, Framing framing) {
   Examine(framing);
 }
 
+bool ReceiveFramer::AbandonRecord() {
+  const bool dropped = collecting_;
+  if (dropped) ++abandonedRecords_;
+  record_.clear();
+  collecting_ = false;
+  // The skip of an overlong line ends with the link that sent it.
+  discarding_ = false;
+  awaitingStart_ = true;
+  return dropped;
+}
+
 void ReceiveFramer::Queue(std::string_view text, Framing framing) {
   // Examined characters go once they outweigh the rest, so a loop that is fed
   // again from every handler call does not keep all it has seen.

@@ -54,6 +54,13 @@ class ReceiveFramer {
   // Appends text and examines everything waiting with framing.
   void Receive(std::string_view text, Framing framing);
 
+  // The link that was sending the record being collected is gone, and a new
+  // one will not finish it: the record is dropped (and counted), so the next
+  // link's first record is not spliced onto it, and framing waits for the
+  // start of a record. Text still waiting behind a running handler is left
+  // to that loop. True when a record was dropped.
+  bool AbandonRecord();
+
   // Timing text arrived since the last Clear (the timing lamp).
   bool TimingDataSeen() const { return timingDataSeen_; }
   void ClearTimingDataSeen() { timingDataSeen_ = false; }
@@ -62,6 +69,8 @@ class ReceiveFramer {
   uint64_t OverlongRecords() const { return overlongRecords_; }
   // Received characters dropped past kMaxWaiting since construction.
   uint64_t DroppedBytes() const { return droppedBytes_; }
+  // Records dropped by AbandonRecord since construction.
+  uint64_t AbandonedRecords() const { return abandonedRecords_; }
 
   bool AwaitingStart() const { return awaitingStart_; }
   bool Collecting() const { return collecting_; }
@@ -97,6 +106,7 @@ class ReceiveFramer {
   bool cutEndedLine_ = false;
   uint64_t overlongRecords_ = 0;
   uint64_t droppedBytes_ = 0;
+  uint64_t abandonedRecords_ = 0;
 };
 
 }  // namespace torvane

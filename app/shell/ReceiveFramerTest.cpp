@@ -159,6 +159,68 @@ TEST_F(ReceiveFramerTest, ResetEndsASkip) {
   EXPECT_EQ(Records(), std::vector<std::string>{"B\r"});
 }
 
+// A link that drops and comes back: what the old link sent before the drop,
+// then what the new one sends. Whole records of both arrive once; the one cut
+// by the drop is not glued onto the new link's first record.
+struct AbandonCase {
+  const char* name;
+  Framing framing;
+  std::string before;
+  std::string after;
+  std::vector<std::string> records;
+  bool dropped;
+};
+
+class AbandonTableTest : public ::testing::TestWithParam<AbandonCase> {};
+
+TEST_P(AbandonTableTest, CutRecordIsDroppedAndWholeOnesKept) {
+  const AbandonCase& c = GetParam();
+  std::vector<std::string> records;
+  ReceiveFramer framer([&](Framing, const std::string& r) { records.push_back(r); });
+  framer.Receive(c.before, c.framing);
+  EXPECT_EQ(framer.AbandonRecord(), c.dropped);
+  EXPECT_TRUE(framer.AwaitingStart());
+  framer.Receive(c.after, c.framing);
+  EXPECT_EQ(records, c.records);
+  EXPECT_EQ(framer.AbandonedRecords(), c.dropped ? 1U : 0U);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ReceiveFramer, AbandonTableTest,
+    ::testing::Values(AbandonCase{"TaggedCutMidRecord",
+                                  Framing::kTagged,
+                                  "b1A\rn11 SMI",
+                                  "b2B\r",
+                                  {"b1A\r", "b2B\r"},
+                                  true},
+                      AbandonCase{"TaggedCutBetweenRecords",
+                                  Framing::kTagged,
+                                  "b1A\r",
+                                  "b2B\r",
+                                  {"b1A\r", "b2B\r"},
+                                  false},
+                      // Without the drop, "GLLSMI" would end at the new link's carriage return.
+                      AbandonCase{"CommandCutMidRecord",
+                                  Framing::kCommand,
+                                  "~GLIA\r~GLLSMI",
+                                  "~GRIB\r",
+                                  {"~GLIA\r", "~GRIB\r"},
+                                  true},
+                      AbandonCase{"CommandNewLinkStartsWithJunk",
+                                  Framing::kCommand,
+                                  "~GC SS",
+                                  "xx\r~GE 1\r",
+                                  {"~GE 1\r"},
+                                  true},
+                      // An overlong line being skipped ends with its link too.
+                      AbandonCase{"SkipOfAnOverlongLineEnds",
+                                  Framing::kTagged,
+                                  "A" + std::string(ReceiveFramer::kMaxRecordLength + 1, 'x'),
+                                  "B\r",
+                                  {"B\r"},
+                                  false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(ReceiveFramerTest, MemoryStaysBoundedWithoutCarriageReturns) {
   const std::string chunk(100000, 'A');
   for (int i = 0; i < 5; ++i) framer_.Receive(chunk, Framing::kTagged);

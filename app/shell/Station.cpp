@@ -1,6 +1,7 @@
 #include "Station.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <cstdio>
 
 #include "ClassesRootHive.h"
@@ -15,10 +16,20 @@ namespace torvane {
 namespace {
 
 constexpr int kTimerIntervalMs = 1000;
+// Back-off between tries to reach the timing system again: doubling from the
+// first, never longer than the last.
+constexpr int kFirstRetryS = 1;
+constexpr int kLongestRetryS = 30;
 
 bool IsSerialPort(int16_t port) { return port >= 1 && port <= 24; }
 
 bool IsNone(const std::string& text) { return text.empty() || text == "None"; }
+
+std::string ClockText(int64_t ms) {
+  return QDateTime::fromMSecsSinceEpoch(ms).toString("HH:mm:ss").toStdString();
+}
+
+int64_t NowMs() { return QDateTime::currentMSecsSinceEpoch(); }
 
 }  // namespace
 
@@ -56,12 +67,14 @@ Station::Station(SettingsStore& settings, Prompter& prompter, StationOptions opt
       cycle_(core_.globals(), transmitterLine_, regions_),
       timingSerial_([this](int16_t n) { return ComPortDevicePath(settings_, n); }),
       transmitterSerial_([this](int16_t n) { return ComPortDevicePath(settings_, n); }),
+      transmitterWatch_{"transmitter", kTransmitterKey},
+      timingWatch_{"timing", kTimingSystemKey},
       errors_(prompter) {
   timingSerial_.OnComm = [this] { OnTimingComm(); };
   transmitterSerial_.OnComm = [this] { OnTransmitterComm(); };
-  timingSerial_.OnLineError = [this](const std::string& why) { OnLineError("timing", why); };
+  timingSerial_.OnLineError = [this](const std::string& why) { OnLineError(timingWatch_, why); };
   transmitterSerial_.OnLineError = [this](const std::string& why) {
-    OnLineError("transmitter", why);
+    OnLineError(transmitterWatch_, why);
   };
   timer_.setInterval(kTimerIntervalMs);
   connect(&timer_, &QTimer::timeout, this, &Station::OnTimerTick);
@@ -91,7 +104,7 @@ void Station::Start() {
     loadError_ = e.what();
     return;
   }
-  timer_.start();
+  if (options_.timerTicks) timer_.start();
 }
 
 void Station::OpenTransmitter() {
@@ -137,7 +150,13 @@ NetworkLink* Station::EnsureNetworkLink(std::unique_ptr<NetworkLink>& link, std:
   return link.get();
 }
 
-bool Station::ConnectTimingSystem() {
+bool Station::ReconnectWanted(std::string_view key) const {
+  const std::string value = settings_.ReadSetting(key, kReconnect);
+  if (key == kTransmitterKey) return value != "0";
+  return value == "1";
+}
+
+bool Station::ConnectTimingSystem(bool automatic) {
   Globals& g = globals();
   std::string error;
   NetworkLink* net = EnsureNetworkLink(timingNet_, &error);
@@ -146,6 +165,18 @@ bool Station::ConnectTimingSystem() {
     return false;
   }
   net->OnDataIn = [this](const std::string& text) { OnTimingNetworkData(text); };
+  net->OnConnected = [this](int32_t code, const std::string& description) {
+    OnTimingConnected(code, description);
+  };
+  net->OnDisconnected = [this](int32_t code, const std::string& description) {
+    OnTimingDisconnected(code, description);
+  };
+  // A close of our own is no loss to come back from.
+  timingNetState_ = NetState::kIdle;
+  if (!automatic) {
+    timingWasLost_ = false;
+    timingBackoffS_ = kFirstRetryS;
+  }
   try {
     if (IsNone(g.TimingLink.Host) || IsNone(g.TimingLink.Port)) {
       if (net->Connected()) net->Disconnect();
@@ -156,32 +187,141 @@ bool Station::ConnectTimingSystem() {
     size_t used = 0;
     const int port = std::stoi(g.TimingLink.Port, &used);
     if (used != g.TimingLink.Port.size()) return false;
+    timingAutoAttempt_ = automatic;
+    timingNetState_ = NetState::kConnecting;
     net->Connect(g.TimingLink.Host, port);
     return true;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "TorvaneTX: cannot connect to the timing system: %s\n", e.what());
+    timingLastFailure_ = e.what();
+    if (timingNetState_ == NetState::kConnecting) {
+      // The try could not even start; with reconnect on, the next one is planned.
+      if (ReconnectWanted(kTimingSystemKey)) {
+        timingWasLost_ = true;
+        ScheduleTimingRetry();
+      } else {
+        timingNetState_ = NetState::kDown;
+      }
+    }
     return false;
   }
 }
 
+void Station::OnTimingConnected(int32_t code, const std::string& description) {
+  if (timingNetState_ != NetState::kConnecting) return;
+  if (code == 0) {
+    timingNetState_ = NetState::kConnected;
+    timingBackoffS_ = kFirstRetryS;
+    timingLastFailure_.clear();
+    if (timingWasLost_) {
+      timingWasLost_ = false;
+      ++timingReconnects_;
+      // The old connection took the rest of its last record with it.
+      core_.framer().AbandonRecord();
+      std::fprintf(stderr, "TorvaneTX: connected to the timing system again\n");
+    }
+    return;
+  }
+  timingLastFailure_ = "Error " + std::to_string(code) + ": " + description;
+  const bool retry = ReconnectWanted(kTimingSystemKey);
+  if (timingAutoAttempt_) {
+    // Only the operator's own connect puts its failure in a box; the
+    // station's tries after a loss go to stderr and the status line.
+    std::fprintf(stderr, "TorvaneTX: the timing system is not there yet (%s)\n",
+                 timingLastFailure_.c_str());
+  } else {
+    OnNetworkError(code, description);
+  }
+  if (retry) {
+    timingWasLost_ = true;
+    ScheduleTimingRetry();
+  } else {
+    timingNetState_ = NetState::kDown;
+  }
+}
+
+void Station::OnTimingDisconnected(int32_t code, const std::string& description) {
+  // Only a connection that was made can be lost; our own Disconnect has
+  // already left this state.
+  if (timingNetState_ != NetState::kConnected) return;
+  timingLastFailure_ = code == 0 ? std::string("closed by the timing system")
+                                 : "Error " + std::to_string(code) + ": " + description;
+  if (ReconnectWanted(kTimingSystemKey)) {
+    timingWasLost_ = true;
+    timingBackoffS_ = kFirstRetryS;
+    ScheduleTimingRetry();
+    std::fprintf(stderr,
+                 "TorvaneTX: the timing system connection is lost (%s); reconnecting in %d s\n",
+                 timingLastFailure_.c_str(), timingRetryInS_);
+  } else {
+    timingNetState_ = NetState::kDown;
+    std::fprintf(stderr, "TorvaneTX: the timing system connection is lost (%s)\n",
+                 timingLastFailure_.c_str());
+  }
+}
+
+void Station::ScheduleTimingRetry() {
+  timingNetState_ = NetState::kWaiting;
+  timingRetryInS_ = timingBackoffS_;
+  timingBackoffS_ = std::min(kLongestRetryS, timingBackoffS_ * 2);
+}
+
+void Station::TickTimingNetwork() {
+  if (timingNetState_ != NetState::kWaiting) return;
+  if (globals().TimingLink.ComPort != LinkSettings::kTcpIp) {
+    timingNetState_ = NetState::kIdle;  // the operator chose another port
+    return;
+  }
+  if (--timingRetryInS_ > 0) return;
+  ConnectTimingSystem(true);
+}
+
 // A line that start-up never opened gets its input modes first, as opening
 // would have given them.
-bool Station::ConfigureTimingLine() {
-  if (!timingSerial_.PortOpen()) {
-    timingSerial_.SetInputLen(0);
-    timingSerial_.SetRThreshold(1);
-    timingSerial_.SetInputMode(0);
+bool Station::ConfigureSerial(QtSerialLine& line, const LinkSettings& link, int16_t inputLen,
+                              int16_t inputMode) {
+  if (!line.PortOpen()) {
+    line.SetInputLen(inputLen);
+    line.SetRThreshold(1);
+    line.SetInputMode(inputMode);
   }
-  return ConfigureLine(timingSerial_, globals().TimingLink);
+  return ConfigureLine(line, link);
+}
+
+// The operator's own configure ends any watch for a lost device.
+bool Station::ConfigureTimingLine() {
+  timingWatch_.lost = false;
+  return ConfigureSerial(timingSerial_, globals().TimingLink, 0, 0);
 }
 
 bool Station::ConfigureTransmitterLine() {
-  if (!transmitterSerial_.PortOpen()) {
-    transmitterSerial_.SetInputLen(1);
-    transmitterSerial_.SetRThreshold(1);
-    transmitterSerial_.SetInputMode(1);
+  transmitterWatch_.lost = false;
+  return ConfigureSerial(transmitterSerial_, globals().TransmitterLink, 1, 1);
+}
+
+void Station::WatchLostLine(LineWatch& watch) {
+  const bool transmitter = &watch == &transmitterWatch_;
+  QtSerialLine& line = transmitter ? transmitterSerial_ : timingSerial_;
+  const LinkSettings& link = transmitter ? globals().TransmitterLink : globals().TimingLink;
+  if (!watch.lost) return;
+  if (line.PortOpen() || !IsSerialPort(link.ComPort)) {
+    watch.lost = false;
+    return;
   }
-  return ConfigureLine(transmitterSerial_, globals().TransmitterLink);
+  if (!ReconnectWanted(watch.key)) return;
+  // A missing device fails its open at once, so a try a tick costs nothing
+  // while it is away; the path may be mapped anew meanwhile.
+  watch.path = ComPortDevicePath(settings_, link.ComPort);
+  if (!ConfigureSerial(line, link, transmitter ? 1 : 0, transmitter ? 1 : 0)) return;
+  watch.lost = false;
+  ++watch.reopens;
+  watch.reopenedAtMs = NowMs();
+  if (transmitter) {
+    transmitterLatency_ = transmitterSerial_.SetLowLatency(lowLatencyWanted_);
+  } else {
+    core_.framer().AbandonRecord();  // its tail went with the old device
+  }
+  std::fprintf(stderr, "TorvaneTX: the %s line is back on %s\n", watch.name, watch.path.c_str());
 }
 
 bool Station::ReconnectTimingNetwork() { return ConnectTimingSystem(); }
@@ -215,6 +355,8 @@ bool Station::TimingNetworkConnected() {
 }
 
 void Station::DisconnectTimingNetwork() {
+  timingNetState_ = NetState::kIdle;
+  timingWasLost_ = false;
   try {
     if (TimingNetworkConnected()) timingNet_->Disconnect();
   } catch (const NetworkLinkError&) {
@@ -266,6 +408,10 @@ void Station::OnTimerTick() {
       cycle_.NoteTimingData();
       framer.ClearTimingDataSeen();
     }
+    // A line back before the cycle's tick is sent to by its recovery rule.
+    WatchLostLine(transmitterWatch_);
+    WatchLostLine(timingWatch_);
+    TickTimingNetwork();
     lamps_ = cycle_.Tick();
   });
   if (cycle_.Counters().fullPasses != passesSeen_) {
@@ -310,9 +456,74 @@ void Station::OnNetworkError(int32_t code, const std::string& description) {
                   PromptIcon::kCritical, PromptButtons::kOk});
 }
 
-void Station::OnLineError(const char* which, const std::string& why) {
-  prompter_.Show({std::string("The ") + which + " line has failed and is closed:\n" + why,
-                  "Serial Port", PromptIcon::kCritical, PromptButtons::kOk});
+void Station::OnLineError(LineWatch& watch, const std::string& why) {
+  const bool transmitter = &watch == &transmitterWatch_;
+  const LinkSettings& link = transmitter ? globals().TransmitterLink : globals().TimingLink;
+  watch.lost = true;
+  watch.lostAtMs = NowMs();
+  watch.path = ComPortDevicePath(settings_, link.ComPort);
+  std::string text = std::string("The ") + watch.name + " line has failed and is closed:\n" + why;
+  if (ReconnectWanted(watch.key)) text += "\nIt is opened again when " + watch.path + " is back.";
+  prompter_.Show({text, "Serial Port", PromptIcon::kCritical, PromptButtons::kOk});
+}
+
+std::string Station::LineState(const LineWatch& watch) const {
+  std::string text;
+  if (watch.lost) {
+    text = "lost at " + ClockText(watch.lostAtMs);
+    if (ReconnectWanted(watch.key)) text += ", reopening when " + watch.path + " is back";
+  }
+  if (watch.reopens > 0) {
+    if (!text.empty()) text += "; ";
+    text += "reopened " + std::to_string(watch.reopens) +
+            (watch.reopens == 1 ? " time" : " times") + ", last at " +
+            ClockText(watch.reopenedAtMs);
+  }
+  return text;
+}
+
+std::string Station::TransmitterLampNote() const {
+  return transmitterWatch_.lost && ReconnectWanted(kTransmitterKey) ? "waiting for the line" : "";
+}
+
+std::string Station::TimingLampNote() const {
+  if (globals().TimingLink.ComPort == LinkSettings::kTcpIp) {
+    if (timingNetState_ == NetState::kWaiting) {
+      return "reconnecting in " + std::to_string(timingRetryInS_) + " s";
+    }
+    return timingNetState_ == NetState::kConnecting && timingWasLost_ ? "reconnecting" : "";
+  }
+  return timingWatch_.lost && ReconnectWanted(kTimingSystemKey) ? "waiting for the line" : "";
+}
+
+std::string Station::TimingLinkState() const {
+  if (globals().TimingLink.ComPort != LinkSettings::kTcpIp) return {};
+  std::string text;
+  switch (timingNetState_) {
+    case NetState::kIdle:
+      text = "not connected";
+      break;
+    case NetState::kConnecting:
+      text = timingWasLost_ ? "reconnecting" : "connecting";
+      break;
+    case NetState::kConnected:
+      text = "connected";
+      break;
+    case NetState::kWaiting:
+      text = "reconnecting in " + std::to_string(timingRetryInS_) + " s";
+      break;
+    case NetState::kDown:
+      text = "connection lost";
+      break;
+  }
+  if (timingNetState_ != NetState::kConnected && !timingLastFailure_.empty()) {
+    text += " (" + timingLastFailure_ + ")";
+  }
+  if (timingReconnects_ > 0) {
+    text += ", connected again " + std::to_string(timingReconnects_) +
+            (timingReconnects_ == 1 ? " time" : " times");
+  }
+  return text;
 }
 
 std::string Station::LowLatencyText() const {
@@ -353,6 +564,15 @@ std::string Station::StatusLine() const {
     text += " | not sent, line behind: " + std::to_string(TransmitterBytesNotSent()) + " bytes";
   }
   if (transmitterSerial_.PortOpen()) text += " | transmitter line: " + LowLatencyText();
+  if (const std::string state = TransmitterLineState(); !state.empty()) {
+    text += " | transmitter line " + state;
+  }
+  if (const std::string state = TimingLineState(); !state.empty()) {
+    text += " | timing line " + state;
+  }
+  if (const std::string state = TimingLinkState(); !state.empty()) {
+    text += " | timing link: " + state;
+  }
   if (TimingBytesDropped() > 0) {
     text +=
         " | timing text dropped, receive busy: " + std::to_string(TimingBytesDropped()) + " bytes";

@@ -29,6 +29,9 @@ class ClassesRootHive;
 struct StationOptions {
   // Day of the year for the page headers; today when unset.
   std::optional<int16_t> dayOfYear;
+  // False leaves the 1000 ms timer off: the caller drives OnTimerTick, as
+  // tests do that count seconds of back-off.
+  bool timerTicks = true;
 };
 
 class Station : public QObject {
@@ -56,6 +59,7 @@ class Station : public QObject {
   void Shutdown();
 
   Globals& globals() { return core_.globals(); }
+  const Globals& globals() const { return core_.globals(); }
   EditorModel& editor() { return core_.editor(); }
   ImageBuilder& builder() { return core_.builder(); }
   TransmissionCycle& cycle() { return cycle_; }
@@ -87,8 +91,26 @@ class Station : public QObject {
   void SendToTimingSystem(const std::string& text);
   SettingsStore& settings() { return settings_; }
 
-  // One line for the operator: lamps, packets, replies, recoveries, throughput.
+  // One line for the operator: lamps, packets, replies, recoveries, throughput,
+  // and the state of a link that is lost or coming back.
   std::string StatusLine() const;
+  // The timing system's link over TCP: "connected", "connecting",
+  // "reconnecting in N s", "connection lost" ...; empty unless the timing
+  // system is set to TCP/IP.
+  std::string TimingLinkState() const;
+  // A serial line lost under the station: when, and whether it is watched
+  // for its device; or how often it came back. Empty while nothing happened.
+  std::string TransmitterLineState() const { return LineState(transmitterWatch_); }
+  std::string TimingLineState() const { return LineState(timingWatch_); }
+  // A few words for a lamp while a lost link is being brought back ("reconnecting
+  // in 4 s", "waiting for the line"); empty otherwise, and always with the
+  // link's Reconnect setting off.
+  std::string TimingLampNote() const;
+  std::string TransmitterLampNote() const;
+  // Times a lost link came back on its own.
+  uint64_t TransmitterReopens() const { return transmitterWatch_.reopens; }
+  uint64_t TimingReopens() const { return timingWatch_.reopens; }
+  uint64_t TimingReconnects() const { return timingReconnects_; }
   // Whether the transmitter's serial line runs in the driver's low-latency mode.
   std::string LowLatencyText() const;
 
@@ -120,10 +142,43 @@ class Station : public QObject {
     ImageBuilder& builder_;
   };
 
+  // A serial line that failed under the station. With its link's Reconnect
+  // setting on, the timer tries to open it again until its device is back.
+  struct LineWatch {
+    LineWatch(const char* lineName, std::string_view linkKey) : name(lineName), key(linkKey) {}
+    const char* name;
+    std::string_view key;
+    bool lost = false;
+    std::string path;
+    int64_t lostAtMs = 0;
+    uint64_t reopens = 0;
+    int64_t reopenedAtMs = 0;
+  };
+
+  // The timing system's TCP link as the station drives it.
+  enum class NetState {
+    kIdle,        // not connected, nothing planned
+    kConnecting,  // a connect is under way
+    kConnected,
+    kWaiting,  // the next try comes in timingRetryInS_ seconds
+    kDown,     // lost or refused, and no reconnect wanted
+  };
+
   void OpenTransmitter();
   void OpenTiming();
-  // Connects the timing link over TCP; false when that fails.
-  bool ConnectTimingSystem();
+  // Connects the timing link over TCP; false when that fails. automatic: the
+  // station's own try after a loss, whose failure is not put to the operator
+  // in a message box.
+  bool ConnectTimingSystem(bool automatic = false);
+  bool ReconnectWanted(std::string_view key) const;
+  void OnTimingConnected(int32_t code, const std::string& description);
+  void OnTimingDisconnected(int32_t code, const std::string& description);
+  void ScheduleTimingRetry();
+  void TickTimingNetwork();
+  bool ConfigureSerial(QtSerialLine& line, const LinkSettings& link, int16_t inputLen,
+                       int16_t inputMode);
+  void WatchLostLine(LineWatch& watch);
+  std::string LineState(const LineWatch& watch) const;
   NetworkLink* EnsureNetworkLink(std::unique_ptr<NetworkLink>& link, std::string* error);
 
   // Runs one event's work. An error raised out of it must not end the program
@@ -136,7 +191,7 @@ class Station : public QObject {
   void OnTimingNetworkData(const std::string& text);
   void OnTransmitterNetworkData(const std::string& bytes);
   void OnNetworkError(int32_t code, const std::string& description);
-  void OnLineError(const char* which, const std::string& why);
+  void OnLineError(LineWatch& watch, const std::string& why);
 
   SettingsStore& settings_;
   Prompter& prompter_;
@@ -154,6 +209,15 @@ class Station : public QObject {
   SerialLine::LowLatency transmitterLatency_ = SerialLine::LowLatency::kNotOffered;
   std::unique_ptr<NetworkLink> timingNet_;
   std::unique_ptr<NetworkLink> transmitterNet_;
+  LineWatch transmitterWatch_;
+  LineWatch timingWatch_;
+  NetState timingNetState_ = NetState::kIdle;
+  bool timingAutoAttempt_ = false;
+  bool timingWasLost_ = false;
+  int timingRetryInS_ = 0;
+  int timingBackoffS_ = 1;
+  uint64_t timingReconnects_ = 0;
+  std::string timingLastFailure_;
   QTimer timer_;
 
   std::string loadError_;

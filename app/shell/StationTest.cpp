@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <memory>
 #include <string>
 
 #include "ImageDecoder.h"
@@ -321,6 +322,146 @@ TEST_F(StationTest, TransmitterLineClosedUnderTheStationIsReported) {
   EXPECT_EQ(station.cycle().Counters().packetsSent, 0U);
 }
 
+// A USB adapter unplugged and plugged in again: its device path (a symlink
+// here, as /dev/serial/by-id keeps one) goes away with the device and comes
+// back pointing at a new one.
+class PluggedDevice {
+ public:
+  explicit PluggedDevice(const QTemporaryDir& dir)
+      : path_(dir.filePath("ttyUSB-test").toStdString()) {}
+  const std::string& path() const { return path_; }
+  PtyPair& pty() { return *pty_; }
+  bool Plug() {
+    pty_ = std::make_unique<PtyPair>();
+    return pty_->ok() &&
+           QFile::link(QString::fromStdString(pty_->slaveName()), QString::fromStdString(path_));
+  }
+  // The far end closes (the adapter's line hangs up) and the path goes.
+  void Unplug() {
+    QFile::remove(QString::fromStdString(path_));
+    pty_.reset();
+  }
+
+ private:
+  std::string path_;
+  std::unique_ptr<PtyPair> pty_;
+};
+
+struct LostLineCase {
+  const char* name;
+  bool transmitter;       // else the timing line
+  const char* reconnect;  // the link's Reconnect value; nullptr: none stored
+  bool comesBack;
+};
+
+class LostLineTest : public ::testing::TestWithParam<LostLineCase> {
+ protected:
+  QTemporaryDir dir_;
+  ScriptedPrompter prompter_;
+};
+
+TEST_P(LostLineTest, DeviceThatComesBackIsOpenedAgainWhenTheLinkWantsIt) {
+  const LostLineCase& c = GetParam();
+  PluggedDevice device(dir_);
+  ASSERT_TRUE(device.Plug());
+  SettingsStore settings;
+  std::string_view key = c.transmitter ? kTransmitterKey : kTimingSystemKey;
+  settings.WriteSetting(kPortsKey, "COM3", device.path(), kRegSz);
+  SetLink(settings, key, 3, c.transmitter ? 8 : 5);
+  if (c.reconnect != nullptr) settings.WriteSetting(key, kReconnect, c.reconnect, kRegSz);
+  settings.WriteSetting(kMainKey, kDelayEverything, 0, kRegDword);
+  StationOptions options{int16_t{0}};
+  options.timerTicks = false;
+  Station station(settings, prompter_, options);
+  station.Start();
+  // The timing cases start with the note on the missing transmitter.
+  const size_t atStart = prompter_.Texts().size();
+  auto shownSinceStart = [&] { return prompter_.Texts().size() - atStart; };
+  device.pty().CloseSlaveCopy();
+  auto lineState = [&] {
+    return c.transmitter ? station.TransmitterLineState() : station.TimingLineState();
+  };
+
+  TestTransmitter before(device.pty());
+  if (c.transmitter) {
+    ASSERT_TRUE(station.TransmitterOpen());
+    for (int i = 0; i < 4; ++i) station.OnTimerTick();
+    ASSERT_EQ(before.NextPacket(), 0);
+    before.Answer(6);
+    ASSERT_EQ(before.NextPacket(), 8);  // in flight when the line goes
+  } else {
+    // Whole records, then one cut by the loss.
+    ASSERT_TRUE(device.pty().Write(
+        "SS/AA E1\rb1A\rc1101\rn11 SMITH\rb2B\rc2202\rn22 JONES\rb1C\rc1303\rn13 WHI"));
+    ASSERT_TRUE(PumpUntil([&] {
+      return station.globals().Pages[1].Lines[1].find("JONES") != std::string::npos;
+    })) << station.globals().Pages[1].Lines[1];
+  }
+
+  device.Unplug();
+  ASSERT_TRUE(PumpUntil([&] { return shownSinceStart() > 0; }));
+  EXPECT_EQ(prompter_.Shown().back().title, "Serial Port");
+  EXPECT_EQ(prompter_.Texts().back().find(device.path() + " is back") != std::string::npos,
+            c.comesBack)
+      << prompter_.Texts().back();
+  EXPECT_NE(lineState().find("lost at"), std::string::npos) << lineState();
+  // Away for a while: looked for once a tick, reported only the once.
+  for (int i = 0; i < 5; ++i) station.OnTimerTick();
+  PumpUntil([] { return false; }, 50);
+  EXPECT_EQ(shownSinceStart(), 1U) << prompter_.Texts().back();
+  EXPECT_FALSE(c.transmitter && station.TransmitterOpen());
+
+  ASSERT_TRUE(device.Plug());
+  station.OnTimerTick();
+  EXPECT_EQ(c.transmitter ? station.TransmitterReopens() : station.TimingReopens(),
+            c.comesBack ? 1U : 0U);
+  EXPECT_EQ(lineState().find("reopened 1 time") != std::string::npos, c.comesBack) << lineState();
+  EXPECT_NE(station.StatusLine().find(c.transmitter ? "transmitter line " : "timing line "),
+            std::string::npos);
+  EXPECT_EQ(shownSinceStart(), 1U);
+  device.pty().CloseSlaveCopy();
+
+  if (c.transmitter) {
+    EXPECT_EQ(station.TransmitterOpen(), c.comesBack);
+    TestTransmitter after(device.pty());
+    for (int i = 0; i < 4; ++i) station.OnTimerTick();
+    if (!c.comesBack) {
+      EXPECT_EQ(after.NextPacket(), -1);
+      return;
+    }
+    // The recovery rule sends the next block: the one lost in flight is not
+    // sent again ahead of it, and every reply draws exactly one packet.
+    EXPECT_EQ(after.NextPacket(), 16);
+    for (int expected = 24; expected <= 64; expected += 8) {
+      after.Answer(6);
+      ASSERT_EQ(after.NextPacket(), expected);
+    }
+    EXPECT_EQ(device.pty().ReadRaw(14, 100), "");
+  } else {
+    // The rest of the cut record never comes; the new device's first record
+    // must not be glued to it.
+    ASSERT_TRUE(device.pty().Write("n14 GREEN\rb2D\rc2404\rn24 BROWN\r"));
+    const auto& lines = station.globals().Pages[1].Lines;
+    PumpUntil([&] { return lines[1].find("BROWN") != std::string::npos; },
+              c.comesBack ? 2000 : 200);
+    EXPECT_EQ(lines[1].find("BROWN") != std::string::npos, c.comesBack) << lines[1];
+    if (c.comesBack) {
+      EXPECT_NE(lines[0].find("GREEN"), std::string::npos) << lines[0];
+      EXPECT_EQ(lines[0].find("WHI"), std::string::npos) << lines[0];
+    } else {
+      EXPECT_NE(lines[1].find("JONES"), std::string::npos) << lines[1];
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Station, LostLineTest,
+                         ::testing::Values(LostLineCase{"TransmitterByDefault", true, nullptr,
+                                                        true},
+                                           LostLineCase{"TransmitterTurnedOff", true, "0", false},
+                                           LostLineCase{"TimingByDefault", false, nullptr, false},
+                                           LostLineCase{"TimingTurnedOn", false, "1", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(StationTest, CommandStreamOverTcpLaysOutPageOne) {
   const std::string records =
       "junk~GC SS/AA\r~GE 1\r~GLIA\r~GL#101\r~GLLSMITH\r~GRIB\r~GR#202\r~GRLJONES\r";
@@ -390,6 +531,156 @@ TEST_F(StationTest, TransmitterOverTcpKeepsItsOwnLinkBesideTheTimingLink) {
       [&] { return station.globals().Pages[1].Lines[0].rfind("L[A:101]SMITH", 0) == 0; }, 5000));
   EXPECT_TRUE(prompter_.Texts().empty());
   station.Shutdown();
+}
+
+struct TimingReconnectCase {
+  const char* name;
+  const char* reconnect;  // the timing system's Reconnect value; nullptr: none stored
+  bool comesBack;
+  bool reset;  // the server resets the connection instead of closing it
+};
+
+class TimingReconnectTest : public ::testing::TestWithParam<TimingReconnectCase> {
+ protected:
+  ScriptedPrompter prompter_;
+};
+
+// The timing system's server closes the connection and goes away for a
+// while, then listens again on the same port.
+TEST_P(TimingReconnectTest, ServerThatGoesAwayAndComesBack) {
+  const TimingReconnectCase& c = GetParam();
+  const uint16_t port = testing::UnusedLoopbackPort();
+  std::string firstGot;
+  auto first = std::make_unique<testing::LoopbackServer>(
+      [&](testing::Peer& peer) {
+        // Whole records, and one the drop cuts short.
+        peer.Send(
+            "~GC SS/AA\r~GE 1\r~GLIA\r~GL#101\r~GLLSMITH\r~GRIB\r~GR#202\r~GRLJONES\r~GLLWHI");
+        firstGot = peer.ReceiveUntil("~AC\r", 5000);
+        if (c.reset) {
+          peer.Reset();
+        } else {
+          peer.Close();
+        }
+      },
+      1, port);
+  ASSERT_EQ(first->Port(), port);
+  SettingsStore settings;
+  RegisterWirelet(settings);
+  SetTcpLink(settings, kTimingSystemKey, port);
+  if (c.reconnect != nullptr)
+    settings.WriteSetting(kTimingSystemKey, kReconnect, c.reconnect, kRegSz);
+  StationOptions options{int16_t{0}};
+  options.timerTicks = false;
+  Station station(settings, prompter_, options);
+  station.Start();
+  const size_t atStart = prompter_.Texts().size();  // the note on the missing transmitter
+  const auto& lines = station.globals().Pages[1].Lines;
+  auto state = [&] { return station.TimingLinkState(); };
+  auto startsWith = [](const std::string& text, const std::string& head) {
+    return text.rfind(head, 0) == 0;
+  };
+
+  ASSERT_TRUE(PumpUntil([&] { return lines[1].find("JONES") != std::string::npos; }, 5000));
+  EXPECT_EQ(state(), "connected");
+  station.SendToTimingSystem("~AC\r");  // the page editor's class list request
+  ASSERT_TRUE(PumpUntil([&] { return state() != "connected"; }, 5000));
+  first.reset();  // gone: connects are refused now
+  EXPECT_EQ(firstGot, "~AC\r");
+
+  const std::string why = c.reset ? "(Error 10054: " : "(closed by the timing system)";
+  if (!c.comesBack) {
+    EXPECT_TRUE(startsWith(state(), "connection lost " + why)) << state();
+    EXPECT_NE(station.StatusLine().find("timing link: connection lost"), std::string::npos);
+  } else {
+    ASSERT_TRUE(startsWith(state(), "reconnecting in 1 s " + why)) << state();
+    // Tries while nobody listens, each refused, each wait twice the one
+    // before, up to 30 s; none of them is put to the operator in a box.
+    for (int wait : {1, 2, 4, 8, 16, 30, 30}) {
+      SCOPED_TRACE(wait);
+      ASSERT_TRUE(startsWith(state(), "reconnecting in " + std::to_string(wait) + " s")) << state();
+      for (int i = 1; i < wait; ++i) station.OnTimerTick();
+      ASSERT_TRUE(startsWith(state(), "reconnecting in 1 s")) << state();
+      station.OnTimerTick();
+      ASSERT_TRUE(PumpUntil([&] { return startsWith(state(), "reconnecting in "); }, 5000))
+          << state();
+      EXPECT_NE(state().find("Error 10061"), std::string::npos) << state();
+    }
+  }
+  EXPECT_EQ(prompter_.Texts().size(), atStart) << prompter_.Texts().back();
+
+  std::string secondGot = "<not connected>";
+  testing::LoopbackServer second(
+      [&](testing::Peer& peer) {
+        peer.Send("~GLLGREEN\r~GRIC\r~GR#303\r~GRLBROWN\r");
+        secondGot = peer.ReceiveAll(5000);
+      },
+      1, port);
+  ASSERT_EQ(second.Port(), port);
+  for (int i = 0; i < 30; ++i) station.OnTimerTick();
+  PumpUntil([&] { return lines[1].find("BROWN") != std::string::npos; }, c.comesBack ? 5000 : 300);
+  if (!c.comesBack) {
+    EXPECT_EQ(second.Accepted(), 0);
+    EXPECT_NE(lines[1].find("JONES"), std::string::npos) << lines[1];
+    return;
+  }
+  EXPECT_EQ(state(), "connected, connected again 1 time");
+  EXPECT_NE(station.StatusLine().find("timing link: connected, connected again 1 time"),
+            std::string::npos);
+  // What was framed before the drop stays; the cut record is not glued to
+  // the next connection's first one.
+  EXPECT_NE(lines[1].find("BROWN"), std::string::npos) << lines[1];
+  EXPECT_NE(lines[0].find("GREEN"), std::string::npos) << lines[0];
+  EXPECT_EQ(lines[0].find("WHI"), std::string::npos) << lines[0];
+  EXPECT_EQ(station.globals().Race.CurrentClass.substr(0, 5), "SS/AA");
+  station.DisconnectTimingNetwork();
+  second.Join();
+  EXPECT_EQ(secondGot, "") << "the class list request was sent again";
+  EXPECT_TRUE(startsWith(state(), "not connected")) << state();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Station, TimingReconnectTest,
+    ::testing::Values(TimingReconnectCase{"OffByDefault", nullptr, false, false},
+                      TimingReconnectCase{"TurnedOffAndReset", "0", false, true},
+                      TimingReconnectCase{"TurnedOn", "1", true, false},
+                      TimingReconnectCase{"TurnedOnAndReset", "1", true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A timing system that is not up yet when the station starts: the first
+// refusal is shown as today, the tries after it are not.
+TEST_F(StationTest, TimingSystemNotUpAtTheStartIsReachedOnceItIs) {
+  const uint16_t port = testing::UnusedLoopbackPort();
+  SettingsStore settings;
+  RegisterWirelet(settings);
+  SetTcpLink(settings, kTimingSystemKey, port);
+  settings.WriteSetting(kTimingSystemKey, kReconnect, "1", kRegSz);
+  StationOptions options{int16_t{0}};
+  options.timerTicks = false;
+  Station station(settings, prompter_, options);
+  station.Start();
+  ASSERT_TRUE(
+      PumpUntil([&] { return prompter_.Shown().back().title == "Network Connection"; }, 5000));
+  const size_t shown = prompter_.Texts().size();
+  EXPECT_EQ(station.TimingLinkState().rfind("reconnecting in 1 s", 0), 0U)
+      << station.TimingLinkState();
+  station.OnTimerTick();
+  ASSERT_TRUE(PumpUntil(
+      [&] { return station.TimingLinkState().rfind("reconnecting in 2 s", 0) == 0; }, 5000));
+  testing::LoopbackServer timing(
+      [&](testing::Peer& peer) {
+        peer.Send("~GC SS/AA\r~GE 1\r~GLIA\r~GL#101\r~GLLSMITH\r~GRIB\r~GR#202\r~GRLJONES\r");
+        peer.ReceiveAll(5000);
+      },
+      1, port);
+  station.OnTimerTick();
+  station.OnTimerTick();
+  ASSERT_TRUE(PumpUntil(
+      [&] { return station.globals().Pages[1].Lines[1].find("JONES") != std::string::npos; },
+      5000));
+  EXPECT_EQ(station.TimingLinkState(), "connected, connected again 1 time");
+  EXPECT_EQ(prompter_.Texts().size(), shown);
+  station.DisconnectTimingNetwork();
 }
 
 // The operator's settings file at shutdown: one to write, and two the station

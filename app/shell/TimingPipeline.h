@@ -50,6 +50,7 @@ class TimingPipeline {
   void Receive(std::string_view text, Framing framing);
 
   Globals& globals() { return g_; }
+  const Globals& globals() const { return g_; }
   EditorModel& editor() { return editor_; }
   ReceiveFramer& framer() { return framer_; }
   const ReceiveFramer& framer() const { return framer_; }

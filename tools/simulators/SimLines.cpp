@@ -21,22 +21,64 @@ void OnStopSignal(int) {
 
 }  // namespace
 
-bool PtyLine::Open(std::string& error) {
-  if (!pty_.Open(error)) return false;
-  readNotifier_ = std::make_unique<QSocketNotifier>(pty_.masterFd(), QSocketNotifier::Read);
-  readNotifier_->setEnabled(false);
-  QObject::connect(readNotifier_.get(), &QSocketNotifier::activated, [this] { Readable(); });
-  writeNotifier_ = std::make_unique<QSocketNotifier>(pty_.masterFd(), QSocketNotifier::Write);
-  writeNotifier_->setEnabled(false);
-  QObject::connect(writeNotifier_.get(), &QSocketNotifier::activated, [this] { Flush(); });
+PtyLine::~PtyLine() {
+  if (!linkPath_.empty()) unlink(linkPath_.c_str());
+}
+
+bool PtyLine::Open(std::string& error, const std::string& linkPath) {
+  linkPath_ = linkPath;
   watch_.setInterval(kWatchMs);
   QObject::connect(&watch_, &QTimer::timeout, [this] { Watch(); });
+  return OpenPty(error);
+}
+
+bool PtyLine::OpenPty(std::string& error) {
+  auto pty = std::make_unique<PseudoTerminal>();
+  if (!pty->Open(error)) return false;
+  if (!linkPath_.empty()) {
+    // Made beside the link and renamed over it, so the path never names a
+    // half-made link.
+    const std::string fresh = linkPath_ + ".new";
+    unlink(fresh.c_str());
+    if (symlink(pty->slavePath().c_str(), fresh.c_str()) != 0 ||
+        rename(fresh.c_str(), linkPath_.c_str()) != 0) {
+      error = "link " + linkPath_ + ": " + std::strerror(errno);
+      return false;
+    }
+  }
+  pty_ = std::move(pty);
+  readNotifier_ = std::make_unique<QSocketNotifier>(pty_->masterFd(), QSocketNotifier::Read);
+  readNotifier_->setEnabled(false);
+  QObject::connect(readNotifier_.get(), &QSocketNotifier::activated, [this] { Readable(); });
+  writeNotifier_ = std::make_unique<QSocketNotifier>(pty_->masterFd(), QSocketNotifier::Write);
+  writeNotifier_->setEnabled(false);
+  QObject::connect(writeNotifier_.get(), &QSocketNotifier::activated, [this] { Flush(); });
+  peerOpen_ = false;
+  openSince_.invalidate();
   watch_.start();
   return true;
 }
 
+void PtyLine::HangUp(bool keepBacklog) {
+  if (!pty_) return;
+  keepBacklog_ = keepBacklog;
+  if (!keepBacklog_) out_.clear();
+  watch_.stop();
+  readNotifier_.reset();
+  writeNotifier_.reset();
+  peerOpen_ = false;
+  if (!linkPath_.empty()) unlink(linkPath_.c_str());
+  pty_.reset();  // closes the master: the program's line hangs up
+}
+
+bool PtyLine::ComeBack(std::string& error) {
+  if (pty_) return true;
+  return OpenPty(error);
+}
+
 void PtyLine::Watch() {
-  if (!pty_.PeerOpen()) {
+  if (!pty_) return;
+  if (!pty_->PeerOpen()) {
     openSince_.invalidate();
     return;
   }
@@ -60,7 +102,7 @@ void PtyLine::Closed() {
 
 void PtyLine::Readable() {
   char buffer[4096];
-  const ssize_t n = read(pty_.masterFd(), buffer, sizeof buffer);
+  const ssize_t n = read(pty_->masterFd(), buffer, sizeof buffer);
   if (n > 0) {
     if (onData) onData(QByteArray(buffer, static_cast<qsizetype>(n)));
   } else if (n < 0 && errno == EIO) {
@@ -71,14 +113,15 @@ void PtyLine::Readable() {
 }
 
 void PtyLine::Write(const QByteArray& bytes) {
+  if (!pty_ && !keepBacklog_) return;  // hung up: nobody hears it
   out_.append(bytes);
   Flush();
 }
 
 void PtyLine::Flush() {
-  if (!peerOpen_) return;
+  if (!peerOpen_ || !pty_) return;
   while (!out_.isEmpty()) {
-    const ssize_t n = write(pty_.masterFd(), out_.constData(), static_cast<size_t>(out_.size()));
+    const ssize_t n = write(pty_->masterFd(), out_.constData(), static_cast<size_t>(out_.size()));
     if (n > 0) {
       out_.remove(0, n);
       continue;
@@ -155,6 +198,28 @@ StopSignals::StopSignals() {
 StopSignals::~StopSignals() {
   signal(SIGINT, SIG_DFL);
   signal(SIGTERM, SIG_DFL);
+}
+
+HangupSchedule::HangupSchedule() {
+  every_.setTimerType(Qt::CoarseTimer);
+  QObject::connect(&every_, &QTimer::timeout, [this] { HangUpNow(downSeconds_); });
+  back_.setSingleShot(true);
+  QObject::connect(&back_, &QTimer::timeout, [this] {
+    down_ = false;
+    if (onComeBack) onComeBack();
+  });
+}
+
+void HangupSchedule::Start(double everySeconds, double downSeconds) {
+  downSeconds_ = downSeconds;
+  if (everySeconds > 0) every_.start(static_cast<int>(everySeconds * 1000));
+}
+
+void HangupSchedule::HangUpNow(double downSeconds) {
+  if (down_) return;
+  down_ = true;
+  if (onHangUp) onHangUp();
+  back_.start(static_cast<int>(downSeconds * 1000));
 }
 
 bool ListenOnLoopback(QTcpServer& server, int port, const std::function<void()>& onConnection,

@@ -43,22 +43,39 @@ class PtyLine : public ByteLine {
   static constexpr int kWatchMs = 20;
   static constexpr int kSettleMs = 100;
 
-  bool Open(std::string& error);
+  ~PtyLine() override;
+
+  // linkPath, when set, is kept as a symbolic link to the slave, made again
+  // for each new pty: the one path where the program finds the line, as
+  // /dev/serial/by-id keeps one for a USB adapter that comes and goes.
+  bool Open(std::string& error, const std::string& linkPath = {});
   void Write(const QByteArray& bytes) override;
   // The bytes the program has not read yet are lost when the master closes,
   // and the master cannot see them: drained only once the program has closed
   // its line, or never opened it and nothing waits.
   bool Drained() const override { return out_.isEmpty() && !peerOpen_; }
-  std::string Path() const override { return pty_.slavePath(); }
+  std::string Path() const override { return pty_ ? pty_->slavePath() : std::string(); }
+
+  // The far end hangs up: the pty is closed, so the program's line fails, and
+  // the link goes. What the program had not read yet is lost, as on a real
+  // line; what is written meanwhile waits for the next pty when keepBacklog,
+  // and so does what had not gone out yet.
+  void HangUp(bool keepBacklog);
+  // A new pty behind the same link; false with error set when it cannot be had.
+  bool ComeBack(std::string& error);
+  bool HungUp() const { return pty_ == nullptr; }
 
  private:
+  bool OpenPty(std::string& error);
   void Readable();
   void Flush();
   // Polls for an opener while there is none; a hang-up raises no notifier.
   void Watch();
   void Closed();
 
-  PseudoTerminal pty_;
+  std::unique_ptr<PseudoTerminal> pty_;
+  std::string linkPath_;
+  bool keepBacklog_ = true;
   std::unique_ptr<QSocketNotifier> readNotifier_;
   std::unique_ptr<QSocketNotifier> writeNotifier_;
   QTimer watch_;
@@ -100,6 +117,26 @@ class StopSignals {
 
  private:
   std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+// Hangs a line up every everySeconds (0: only when asked) and brings it back
+// downSeconds later; the simulator says what hanging up and coming back are.
+class HangupSchedule {
+ public:
+  HangupSchedule();
+  void Start(double everySeconds, double downSeconds);
+  // Now, for downSeconds; nothing while the line is already down.
+  void HangUpNow(double downSeconds);
+  bool Down() const { return down_; }
+
+  std::function<void()> onHangUp;
+  std::function<void()> onComeBack;
+
+ private:
+  QTimer every_;
+  QTimer back_;
+  double downSeconds_ = 2;
+  bool down_ = false;
 };
 
 // Listens on 127.0.0.1:port (0 picks a free one), prints "tcp: 127.0.0.1:PORT"

@@ -24,7 +24,11 @@ const char* const kTxSimUsage =
     "  --stats-every S     print statistics every S seconds (default 5, 0: at the end)\n"
     "  --show-page N       print page N as a card shows it with the statistics\n"
     "  --dump FILE         write the image as a memory dump at exit\n"
-    "On standard input: \"stats\", \"page N\", \"dump FILE\", \"quit\".\n";
+    "  --link PATH         keep a symbolic link at PATH to the pty, made again for each new one\n"
+    "  --hangup-every S[:D]  every S seconds hang up and come back D seconds later (default 2):\n"
+    "                      the pty is closed and a new one made behind --link, or the TCP\n"
+    "                      connection is closed and the port not listened on meanwhile\n"
+    "On standard input: \"stats\", \"page N\", \"dump FILE\", \"hangup [D]\", \"quit\".\n";
 
 const char* const kTimingSimUsage =
     "usage: torvanetx-timingsim [--pty | --device PATH [--baud N]] [--tcp [PORT]] [options]\n"
@@ -45,7 +49,13 @@ const char* const kTimingSimUsage =
     "  --record FILE       record what is sent\n"
     "  --replay FILE       play a recording instead of a generated day\n"
     "  --capture-device PATH | --capture-tcp HOST:PORT\n"
-    "                      record a real feed (with --record FILE) until it ends\n";
+    "                      record a real feed (with --record FILE) until it ends\n"
+    "  --link PATH         keep a symbolic link at PATH to the pty, made again for each new one\n"
+    "  --hangup-every S[:D]  every S seconds hang up and come back D seconds later (default 2):\n"
+    "                      the pty is closed and a new one made behind --link, the server\n"
+    "                      closes its connections and stops listening; what comes due\n"
+    "                      meanwhile is sent once the line or a client is back\n"
+    "On standard input: \"hangup [D]\".\n";
 
 namespace {
 
@@ -113,6 +123,47 @@ bool Port(Args& args, const std::string& option, int& out, std::string& error) {
 }
 
 constexpr int64_t kMaxCount = 1'000'000'000;
+
+// The options both simulators share for hanging up; false when option is none of them.
+bool HangupOption(const std::string& option, Args& args, HangupOptions& out, std::string& error,
+                  bool& ok) {
+  if (option == "--link") {
+    ok = Text(args, option, out.linkPath, error);
+    return true;
+  }
+  if (option != "--hangup-every") return false;
+  std::string text;
+  ok = Text(args, option, text, error);
+  if (!ok) return true;
+  const size_t colon = text.find(':');
+  const std::string every = text.substr(0, colon);
+  const std::string down = colon == std::string::npos ? "" : text.substr(colon + 1);
+  if (!ToDouble(every, out.everySeconds) || out.everySeconds <= 0 || out.everySeconds > 86400 ||
+      (!down.empty() &&
+       (!ToDouble(down, out.downSeconds) || out.downSeconds < 0 || out.downSeconds > 3600)) ||
+      (colon != std::string::npos && down.empty())) {
+    error = "--hangup-every wants SECONDS or SECONDS:DOWN, such as 120:3, not '" + text + "'";
+    ok = false;
+  }
+  return true;
+}
+
+// A pty that hangs up must come back where the program looks for it.
+bool CheckHangup(const HangupOptions& hangup, bool pty, bool device, std::string& error) {
+  if (!hangup.linkPath.empty() && !pty) {
+    error = "--link goes with --pty";
+    return false;
+  }
+  if (hangup.everySeconds > 0 && device) {
+    error = "--hangup-every works on a pty or a TCP server, not a device";
+    return false;
+  }
+  if (hangup.everySeconds > 0 && pty && hangup.linkPath.empty()) {
+    error = "--hangup-every on a pty wants --link PATH, where the program finds the new one";
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -188,6 +239,7 @@ bool ParseTxSimArgs(const std::vector<std::string>& argv, TxSimOptions& out, std
       out.showPage = static_cast<int>(n);
     } else if (option == "--dump") {
       ok = Text(args, option, out.dumpPath, error);
+    } else if (HangupOption(option, args, out.hangup, error, ok)) {
     } else {
       error = "unknown option '" + option + "'";
       ok = false;
@@ -198,7 +250,7 @@ bool ParseTxSimArgs(const std::vector<std::string>& argv, TxSimOptions& out, std
     error = "choose one of --pty, --device and --tcp";
     return false;
   }
-  return true;
+  return CheckHangup(out.hangup, out.line == LineKind::kPty, out.line == LineKind::kDevice, error);
 }
 
 bool ParseTimingSimArgs(const std::vector<std::string>& argv, TimingSimOptions& out,
@@ -272,6 +324,7 @@ bool ParseTimingSimArgs(const std::vector<std::string>& argv, TimingSimOptions& 
         out.captureHost = text.substr(0, colon);
         out.capturePort = static_cast<int>(port);
       }
+    } else if (HangupOption(option, args, out.hangup, error, ok)) {
     } else {
       error = "unknown option '" + option + "'";
       ok = false;
@@ -303,7 +356,8 @@ bool ParseTimingSimArgs(const std::vector<std::string>& argv, TimingSimOptions& 
     error = "choose an output: --pty, --device PATH or --tcp [PORT]";
     return false;
   }
-  return true;
+  return CheckHangup(out.hangup, out.serial == LineKind::kPty, out.serial == LineKind::kDevice,
+                     error);
 }
 
 }  // namespace torvane::sim

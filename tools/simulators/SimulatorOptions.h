@@ -16,6 +16,14 @@ enum class LineKind { kNone, kPty, kDevice, kTcp };
 inline constexpr int kTxSimDefaultPort = 5555;
 inline constexpr int kTimingSimDefaultPort = 7777;
 
+// The far end going away and coming back: a pty is closed and made anew
+// behind linkPath, a TCP server closes its connections and stops listening.
+struct HangupOptions {
+  std::string linkPath;     // a symbolic link kept to the pty
+  double everySeconds = 0;  // 0: only when asked on standard input
+  double downSeconds = 2;
+};
+
 struct TxSimOptions {
   bool help = false;
   LineKind line = LineKind::kPty;
@@ -26,6 +34,7 @@ struct TxSimOptions {
   double statsEverySeconds = 5;  // 0: only at the end
   std::optional<int> showPage;
   std::string dumpPath;  // memory dump of the image at exit
+  HangupOptions hangup;
 };
 
 struct TimingSimOptions {
@@ -46,6 +55,7 @@ struct TimingSimOptions {
   std::string captureDevice;
   std::string captureHost;
   int capturePort = 0;
+  HangupOptions hangup;
 };
 
 extern const char* const kTxSimUsage;

@@ -152,6 +152,63 @@ TEST(SimulatorOptionsTest, TimingSimRefusesWrongArguments) {
   }
 }
 
+// Both simulators take the same hang-up switches; a pty that hangs up must
+// come back behind a link, and a device cannot be hung up from here.
+TEST(SimulatorOptionsTest, HangupSwitchesOfBothSimulators) {
+  struct Case {
+    Args args;
+    std::string error;  // empty: accepted
+    double every;
+    double down;
+  };
+  const Case table[] = {
+      {{"--pty", "--link", "/tmp/l", "--hangup-every", "120"}, "", 120, 2},
+      {{"--pty", "--link", "/tmp/l", "--hangup-every", "90.5:3"}, "", 90.5, 3},
+      {{"--tcp", "0", "--hangup-every", "60:0"}, "", 60, 0},
+      {{"--pty", "--link", "/tmp/l"}, "", 0, 2},
+      {{"--pty", "--hangup-every", "60"},
+       "--hangup-every on a pty wants --link PATH, where the program finds the new one",
+       0,
+       0},
+      {{"--tcp", "0", "--link", "/tmp/l"}, "--link goes with --pty", 0, 0},
+      {{"--device", "/dev/ttyS0", "--hangup-every", "60"},
+       "--hangup-every works on a pty or a TCP server, not a device",
+       0,
+       0},
+      {{"--tcp", "--hangup-every", "0"},
+       "--hangup-every wants SECONDS or SECONDS:DOWN, such as 120:3, not '0'",
+       0,
+       0},
+      {{"--tcp", "--hangup-every", "60:"},
+       "--hangup-every wants SECONDS or SECONDS:DOWN, such as 120:3, not '60:'",
+       0,
+       0},
+      {{"--tcp", "--hangup-every", "60:-1"},
+       "--hangup-every wants SECONDS or SECONDS:DOWN, such as 120:3, not '60:-1'",
+       0,
+       0},
+      {{"--tcp", "--hangup-every"}, "--hangup-every wants a value", 0, 0},
+  };
+  for (const Case& c : table) {
+    SCOPED_TRACE(c.args[0] + " " + c.args.back());
+    TxSimOptions x;
+    TimingSimOptions t;
+    std::string txError;
+    std::string timingError;
+    const bool tx = ParseTxSimArgs(c.args, x, txError);
+    const bool timing = ParseTimingSimArgs(c.args, t, timingError);
+    EXPECT_EQ(tx, c.error.empty()) << txError;
+    EXPECT_EQ(timing, c.error.empty()) << timingError;
+    EXPECT_EQ(txError, c.error);
+    EXPECT_EQ(timingError, c.error);
+    if (!c.error.empty()) continue;
+    for (const HangupOptions* h : {&x.hangup, &t.hangup}) {
+      EXPECT_EQ(h->everySeconds, c.every);
+      EXPECT_EQ(h->downSeconds, c.down);
+    }
+  }
+}
+
 TEST(SimulatorOptionsTest, HelpNeedsNothingElse) {
   TimingSimOptions t;
   TxSimOptions x;

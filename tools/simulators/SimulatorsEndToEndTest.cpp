@@ -414,6 +414,151 @@ TEST(TimingSimEndToEndTest, RecordsPlayedWhileTheLineIsClosedFollowWhenItOpensAg
   std::remove(file.c_str());
 }
 
+// How a program meets a simulator's line: a pty opened at the simulator's
+// link, or a TCP connection to its port.
+enum class Far { kPty, kTcp };
+
+std::string FarName(const ::testing::TestParamInfo<Far>& info) {
+  return info.param == Far::kPty ? "Pty" : "Tcp";
+}
+
+// Opens the line again; -1 while it is away.
+int OpenFar(Far far, const std::string& where) {
+  return far == Far::kPty ? OpenPty(where) : ConnectLocal(std::stoi(where));
+}
+
+// The far end hung up: reads see the end (a pty fails with EIO, a socket
+// reads 0) rather than waiting.
+bool HungUp(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  if (poll(&p, 1, RemainingMs(Clock::now() + kPatience)) <= 0) return false;
+  char byte;
+  return read(fd, &byte, 1) <= 0;
+}
+
+class TxSimHangupTest : public ::testing::TestWithParam<Far> {};
+
+// The transmitter hangs up and comes back: the card keeps what it had, the
+// new line is answered, and the old one's last packet is not.
+TEST_P(TxSimHangupTest, CardKeepsItsImageAcrossAHangup) {
+  const Far far = GetParam();
+  const std::string link = TempPath("txsim-link");
+  const std::string dump = TempPath("txsim-hangup.csv");
+  std::vector<std::string> args = {TXSIM_PATH, "--stats-every", "0", "--dump", dump};
+  if (far == Far::kPty) {
+    args.insert(args.end(), {"--pty", "--link", link});
+  } else {
+    args.insert(args.end(), {"--tcp", "0"});
+  }
+  Child txsim(args);
+  ASSERT_TRUE(txsim.running());
+  std::string where;
+  if (far == Far::kPty) {
+    ASSERT_FALSE(After(txsim.ReadLine(), "pty: ").empty());
+    ASSERT_EQ(txsim.ReadLine(), "link: " + link);
+    where = link;
+  } else {
+    where = After(txsim.ReadLine(), "tcp: 127.0.0.1:");
+    ASSERT_FALSE(where.empty());
+  }
+  int mapEnd = 0;
+  const MapImageBytes image = testing::SampleImage(mapEnd);
+  Fd line(OpenFar(far, where));
+  ASSERT_GE(line.get(), 0) << where;
+  WriteAll(line.get(), Packet(image, 272, 0));
+  ASSERT_EQ(ReadBytes(line.get(), 1), "\x06");
+  // Half a packet on the old line: it goes with the hangup.
+  WriteAll(line.get(), Packet(image, 280, 0).substr(0, 7));
+
+  txsim.Send("hangup 1.5");
+  EXPECT_EQ(txsim.ReadLine(), "hangup: 1");
+  EXPECT_TRUE(HungUp(line.get()));
+  line.Close();
+  EXPECT_LT(OpenFar(far, where), 0) << "still there while hung up";
+  const std::string back = txsim.ReadThrough("back: 1");
+  ASSERT_NE(back.find("back: 1"), std::string::npos) << back;
+
+  Fd again(OpenFar(far, where));
+  ASSERT_GE(again.get(), 0) << where;
+  for (int a = 288; a <= 304; a += 8) {
+    WriteAll(again.get(), Packet(image, a, 0));
+    ASSERT_EQ(ReadBytes(again.get(), 1), "\x06") << a;
+  }
+  EXPECT_EQ(ReadBytes(again.get(), 1, 100ms), "") << "a reply too many";
+  txsim.Send("stats");
+  const std::string stats = txsim.ReadThrough("stats:");
+  EXPECT_NE(stats.find("packets 4 "), std::string::npos) << stats;
+  txsim.Send("quit");
+  EXPECT_EQ(txsim.Wait(kPatience), 0);
+  const std::optional<std::vector<uint8_t>> card = ReadImageFile(dump);
+  ASSERT_TRUE(card);
+  for (int a : {272, 288, 296, 304}) {
+    for (int i = 0; i < 8; ++i) {
+      ASSERT_EQ((*card)[static_cast<size_t>(a + i)], image[static_cast<size_t>(a + i)]) << a + i;
+    }
+  }
+  EXPECT_NE(access(link.c_str(), F_OK), 0) << "the link outlives the simulator";
+  std::remove(dump.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, TxSimHangupTest, ::testing::Values(Far::kPty, Far::kTcp), FarName);
+
+class TimingSimHangupTest : public ::testing::TestWithParam<Far> {};
+
+// Records that come due while the timing system's link is down reach the
+// program once it is back, each once, in order.
+TEST_P(TimingSimHangupTest, RecordsDueWhileDownFollowOnceTheLinkIsBack) {
+  const Far far = GetParam();
+  const FeedStream stream = far == Far::kPty ? FeedStream::kTagged : FeedStream::kCommand;
+  const std::string a = far == Far::kPty ? "A1\r" : "~A1\r";
+  const std::string b = far == Far::kPty ? "B2\r" : "~B2\r";
+  const std::string c = far == Far::kPty ? "C3\r" : "~C3\r";
+  const std::string file = TempPath("hangup.rec");
+  {
+    std::ofstream out(file, std::ios::binary);
+    out << RecordingHeader() << FormatChunkLine({0, stream, a})
+        << FormatChunkLine({2500, stream, b}) << FormatChunkLine({3500, stream, c});
+  }
+  const std::string link = TempPath("timingsim-link");
+  std::vector<std::string> args = {TIMINGSIM_PATH, "--replay", file};
+  if (far == Far::kPty) {
+    args.insert(args.end(), {"--pty", "--link", link});
+  } else {
+    args.insert(args.end(), {"--tcp", "0"});
+  }
+  Child timing(args);
+  std::string where;
+  if (far == Far::kPty) {
+    ASSERT_FALSE(After(timing.ReadLine(), "pty: ").empty());
+    ASSERT_EQ(timing.ReadLine(), "link: " + link);
+    ASSERT_EQ(timing.ReadLine(), "waiting for the line to open");
+    where = link;
+  } else {
+    where = After(timing.ReadLine(), "tcp: 127.0.0.1:");
+    ASSERT_FALSE(where.empty());
+  }
+  Fd line(OpenFar(far, where));
+  ASSERT_GE(line.get(), 0) << where;
+  if (far == Far::kPty) tcflush(line.get(), TCIFLUSH);
+  EXPECT_EQ(ReadBytes(line.get(), a.size()), a);
+  timing.Send("hangup 3");
+  EXPECT_EQ(timing.ReadLine(), "hangup: 1");
+  EXPECT_TRUE(HungUp(line.get()));
+  line.Close();
+  const std::string back = timing.ReadThrough("back: 1");
+  ASSERT_NE(back.find("back: 1"), std::string::npos) << back;
+
+  Fd again(OpenFar(far, where));
+  ASSERT_GE(again.get(), 0) << where;
+  if (far == Far::kPty) tcflush(again.get(), TCIFLUSH);
+  EXPECT_EQ(ReadBytes(again.get(), b.size() + c.size()), b + c);
+  EXPECT_EQ(ReadBytes(again.get(), 1, 200ms), "") << "a record sent twice";
+  std::remove(file.c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, TimingSimHangupTest, ::testing::Values(Far::kPty, Far::kTcp),
+                         FarName);
+
 TEST(TimingSimEndToEndTest, RecordThenReplayGiveTheSameBytes) {
   const std::string file = TempPath("feed.rec");
   std::string first;

@@ -9,6 +9,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -58,6 +59,9 @@ class TimingSim {
 
   bool Start(std::string& error) {
     stop_.onStop = [this] { Finish(); };
+    stdin_.onLine = [this](const std::string& line) { Command(line); };
+    hangup_.onHangUp = [this] { HangUp(); };
+    hangup_.onComeBack = [this] { ComeBack(); };
     if (!options_.recordPath.empty()) {
       record_.open(options_.recordPath, std::ios::binary | std::ios::trunc);
       if (!record_) {
@@ -102,6 +106,7 @@ class TimingSim {
     player_ = std::make_unique<FeedPlayer>(std::move(chunks), options_.speed, options_.records);
 
     if (!OpenSerial(error) || !Listen(error)) return false;
+    hangup_.Start(options_.hangup.everySeconds, options_.hangup.downSeconds);
     pump_.setSingleShot(true);
     pump_.setTimerType(Qt::PreciseTimer);
     QObject::connect(&pump_, &QTimer::timeout, [this] { Pump(); });
@@ -123,11 +128,14 @@ class TimingSim {
   bool OpenSerial(std::string& error) {
     if (options_.serial == LineKind::kPty) {
       auto pty = std::make_unique<PtyLine>();
-      if (!pty->Open(error)) return false;
+      if (!pty->Open(error, options_.hangup.linkPath)) return false;
       std::printf("pty: %s\n", pty->Path().c_str());
+      if (!options_.hangup.linkPath.empty())
+        std::printf("link: %s\n", options_.hangup.linkPath.c_str());
       pty->onOpened = [this] {
         if (!player_->started()) StartDay();
       };
+      pty_ = pty.get();
       serial_ = std::move(pty);
     } else if (options_.serial == LineKind::kDevice) {
       auto device = std::make_unique<DeviceLine>();
@@ -161,7 +169,66 @@ class TimingSim {
         clients_.erase(std::remove(clients_.begin(), clients_.end(), socket), clients_.end());
         socket->deleteLater();
       });
+      if (holdForClient_) {
+        // What came due while the server was away goes to the first client back.
+        socket->write(heldForClient_);
+        heldForClient_.clear();
+        holdForClient_ = false;
+      }
       if (!player_->started()) StartDay();
+    }
+  }
+
+  // A timing system that keeps its feed while its links are down: the pty's
+  // backlog and the records held for the next client are sent once they are
+  // back; only what the program had not read off the pty when it closed is lost.
+  void HangUp() {
+    ++hangups_;
+    if (pty_ != nullptr) pty_->HangUp(true);
+    if (options_.tcpPort) {
+      port_ = server_.serverPort();
+      server_.close();
+      holdForClient_ = true;
+      for (QTcpSocket* client : std::vector<QTcpSocket*>(clients_)) client->abort();
+    }
+    std::printf("hangup: %d\n", hangups_);
+  }
+
+  void ComeBack() {
+    std::string error;
+    if (pty_ != nullptr) {
+      if (pty_->ComeBack(error)) {
+        std::printf("pty: %s\n", pty_->Path().c_str());
+      } else {
+        std::fprintf(stderr, "line: %s\n", error.c_str());
+      }
+    }
+    if (options_.tcpPort) {
+      if (server_.listen(QHostAddress::LocalHost, port_)) {
+        std::printf("tcp: 127.0.0.1:%u\n", static_cast<unsigned>(port_));
+      } else {
+        std::fprintf(stderr, "listen: %s\n", server_.errorString().toStdString().c_str());
+      }
+    }
+    std::printf("back: %d\n", hangups_);
+  }
+
+  void Command(const std::string& text) {
+    std::istringstream in(text);
+    std::string word;
+    in >> word;
+    if (word == "hangup") {
+      double down = options_.hangup.downSeconds;
+      if (!(in >> down)) down = options_.hangup.downSeconds;
+      if (pty_ == nullptr && !options_.tcpPort) {
+        std::printf("hangup: not on a device\n");
+      } else if (pty_ != nullptr && options_.hangup.linkPath.empty()) {
+        std::printf("hangup: wants --link PATH\n");
+      } else {
+        hangup_.HangUpNow(std::clamp(down, 0.0, 3600.0));
+      }
+    } else if (!word.empty()) {
+      std::printf("commands: hangup [SECONDS]\n");
     }
   }
 
@@ -175,6 +242,8 @@ class TimingSim {
       const QByteArray bytes = Bytes(chunk.bytes);
       if (chunk.stream == FeedStream::kTagged) {
         if (serial_) serial_->Write(bytes);
+      } else if (holdForClient_) {
+        heldForClient_.append(bytes);
       } else {
         for (QTcpSocket* client : clients_) client->write(bytes);
       }
@@ -257,7 +326,14 @@ class TimingSim {
   std::vector<std::string> classes_;
   std::unique_ptr<FeedPlayer> player_;
   std::unique_ptr<ByteLine> serial_;
+  PtyLine* pty_ = nullptr;  // serial_, when it is a pty
   QTcpServer server_;
+  quint16 port_ = 0;
+  HangupSchedule hangup_;
+  int hangups_ = 0;
+  bool holdForClient_ = false;
+  QByteArray heldForClient_;
+  StdinLines stdin_;
   std::vector<QTcpSocket*> clients_;
   QTimer pump_;
   std::ofstream record_;

@@ -6,6 +6,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <span>
@@ -46,6 +47,9 @@ class TxSim {
     }
     stdin_.onLine = [this](const std::string& line) { Command(line); };
     stop_.onStop = [this] { Finish(); };
+    hangup_.onHangUp = [this] { HangUp(); };
+    hangup_.onComeBack = [this] { ComeBack(); };
+    hangup_.Start(options_.hangup.everySeconds, options_.hangup.downSeconds);
     lastStats_ = model_.Stats();
     lastStatsAt_ = Now();
     return true;
@@ -58,8 +62,11 @@ class TxSim {
     switch (options_.line) {
       case LineKind::kPty: {
         auto pty = std::make_unique<PtyLine>();
-        if (!pty->Open(error)) return false;
+        if (!pty->Open(error, options_.hangup.linkPath)) return false;
         std::printf("pty: %s\n", pty->Path().c_str());
+        if (!options_.hangup.linkPath.empty())
+          std::printf("link: %s\n", options_.hangup.linkPath.c_str());
+        pty_ = pty.get();
         line_ = std::move(pty);
         break;
       }
@@ -86,6 +93,42 @@ class TxSim {
         server_, options_.tcpPort, [this] { Accept(); }, error);
   }
 
+  // The line goes dead: a packet half read and the replies still due go with
+  // it, and nothing is answered until it is back. The image stays, as a
+  // card keeps its copy.
+  void HangUp() {
+    model_.ResetLine();
+    replyTimer_.stop();
+    ++hangups_;
+    if (pty_ != nullptr) {
+      pty_->HangUp(false);
+    } else if (line_ == nullptr) {
+      port_ = server_.serverPort();
+      server_.close();
+      if (client_ != nullptr) client_->abort();
+    }
+    std::printf("hangup: %d\n", hangups_);
+  }
+
+  void ComeBack() {
+    model_.ResetLine();
+    if (pty_ != nullptr) {
+      std::string error;
+      if (!pty_->ComeBack(error)) {
+        std::fprintf(stderr, "line: %s\n", error.c_str());
+        return;
+      }
+      std::printf("pty: %s\n", pty_->Path().c_str());
+    } else if (line_ == nullptr) {
+      if (!server_.listen(QHostAddress::LocalHost, port_)) {
+        std::fprintf(stderr, "listen: %s\n", server_.errorString().toStdString().c_str());
+        return;
+      }
+      std::printf("tcp: 127.0.0.1:%u\n", static_cast<unsigned>(port_));
+    }
+    std::printf("back: %d\n", hangups_);
+  }
+
   // One peer at a time, as on a serial line; a second one is turned away.
   void Accept() {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
@@ -108,6 +151,7 @@ class TxSim {
   }
 
   void Received(const QByteArray& bytes) {
+    if (hangup_.Down()) return;
     model_.Receive(std::span(reinterpret_cast<const uint8_t*>(bytes.constData()),
                              static_cast<size_t>(bytes.size())),
                    Now());
@@ -193,10 +237,20 @@ class TxSim {
       } else {
         std::printf("usage: dump FILE\n");
       }
+    } else if (word == "hangup") {
+      double down = options_.hangup.downSeconds;
+      if (!(in >> down)) down = options_.hangup.downSeconds;
+      if (options_.line == LineKind::kDevice) {
+        std::printf("hangup: not on a device\n");
+      } else if (options_.line == LineKind::kPty && options_.hangup.linkPath.empty()) {
+        std::printf("hangup: wants --link PATH\n");
+      } else {
+        hangup_.HangUpNow(std::clamp(down, 0.0, 3600.0));
+      }
     } else if (word == "quit") {
       Finish();
     } else if (!word.empty()) {
-      std::printf("commands: stats, page N, dump FILE, quit\n");
+      std::printf("commands: stats, page N, dump FILE, hangup [SECONDS], quit\n");
     }
   }
 
@@ -210,7 +264,11 @@ class TxSim {
   TransmitterModel model_;
   QElapsedTimer clock_;
   std::unique_ptr<ByteLine> line_;
+  PtyLine* pty_ = nullptr;  // line_, when it is a pty
   QTcpServer server_;
+  quint16 port_ = 0;
+  HangupSchedule hangup_;
+  int hangups_ = 0;
   QTcpSocket* client_ = nullptr;
   QTimer replyTimer_;
   QTimer statsTimer_;

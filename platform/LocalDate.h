@@ -1,6 +1,9 @@
 #ifndef TORVANE_PLATFORM_LOCALDATE_H_
 #define TORVANE_PLATFORM_LOCALDATE_H_
 
+#include <cstdint>
+#include <string>
+
 namespace torvane {
 
 struct CalendarDate {
@@ -11,6 +14,11 @@ struct CalendarDate {
 
 // Today in the machine's local time zone.
 CalendarDate LocalToday();
+
+// Milliseconds since 1970 (UTC), from the system clock.
+int64_t NowMs();
+// The local time of day of ms as "HH:MM:SS".
+std::string LocalClockText(int64_t ms);
 
 }  // namespace torvane
 

@@ -59,7 +59,11 @@ void SaveLinkSettings(SettingsStore& store, std::string_view key, const LinkSett
 std::string ComPortDevicePath(const SettingsStore& store, int16_t n) {
   const std::string configured = store.ReadSetting(kPortsKey, "COM" + std::to_string(n));
   if (configured != kNoKeyValue) return configured;
+#ifdef _WIN32
+  return "\\\\.\\COM" + std::to_string(n);
+#else
   return "/dev/ttyS" + std::to_string(n - 1);
+#endif
 }
 
 }  // namespace torvane

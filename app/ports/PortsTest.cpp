@@ -251,8 +251,13 @@ TEST(LinkSettingsStoreTest, ComPortsMapToConfiguredDevicesOrTtyS) {
   SettingsStore store;
   store.WriteSetting(kPortsKey, "COM3", "/dev/ttyUSB0", kRegSz);
   EXPECT_EQ(ComPortDevicePath(store, 3), "/dev/ttyUSB0");
+#ifdef _WIN32
+  EXPECT_EQ(ComPortDevicePath(store, 1), "\\\\.\\COM1");
+  EXPECT_EQ(ComPortDevicePath(store, 24), "\\\\.\\COM24");
+#else
   EXPECT_EQ(ComPortDevicePath(store, 1), "/dev/ttyS0");
   EXPECT_EQ(ComPortDevicePath(store, 24), "/dev/ttyS23");
+#endif
 }
 
 }  // namespace

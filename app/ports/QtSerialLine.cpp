@@ -1,18 +1,6 @@
 #include "QtSerialLine.h"
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
-#endif
-#ifdef Q_OS_LINUX
-#include <linux/serial.h>
-#endif
-
-#include <cerrno>
-#include <cstring>
+#include "SerialDevice.h"
 
 namespace torvane {
 namespace {
@@ -48,24 +36,12 @@ QSerialPort::FlowControl ToQtFlowControl(int16_t handshaking) {
 
 constexpr int16_t kRtsAndXonXoff = 3;
 
-bool AddSoftwareFlowControl(QSerialPort& port) {
+// The device's handle as the system seam takes it (a HANDLE or a file descriptor).
+intptr_t HandleOf(const QSerialPort& port) {
 #ifdef Q_OS_WIN
-  DCB dcb{};
-  dcb.DCBlength = sizeof dcb;
-  const HANDLE handle = port.handle();
-  if (!GetCommState(handle, &dcb)) return false;
-  dcb.fOutX = TRUE;
-  dcb.fInX = TRUE;
-  dcb.XonChar = 0x11;
-  dcb.XoffChar = 0x13;
-  return SetCommState(handle, &dcb) != 0;
+  return reinterpret_cast<intptr_t>(port.handle());
 #else
-  termios tio{};
-  if (tcgetattr(port.handle(), &tio) != 0) return false;
-  tio.c_iflag |= IXON | IXOFF;
-  tio.c_cc[VSTART] = 0x11;
-  tio.c_cc[VSTOP] = 0x13;
-  return tcsetattr(port.handle(), TCSANOW, &tio) == 0;
+  return static_cast<intptr_t>(port.handle());
 #endif
 }
 
@@ -111,7 +87,7 @@ void QtSerialLine::ApplySettings(const LineSettings& settings, int16_t handshaki
       port_.setFlowControl(ToQtFlowControl(handshaking));
   if (!ok)
     throw SerialLineError("the port refused its settings: " + port_.errorString().toStdString());
-  if (handshaking == kRtsAndXonXoff && !AddSoftwareFlowControl(port_)) {
+  if (handshaking == kRtsAndXonXoff && !AddSoftwareFlowControl(HandleOf(port_))) {
     throw SerialLineError("the port refused XOn/XOff on top of RTS/CTS flow control");
   }
 }
@@ -121,20 +97,7 @@ void QtSerialLine::WriteDevice(std::string_view bytes) {
   // past QSerialPort's write buffer also spares the write notifier it would arm
   // and the extra turn of the event loop that notifier costs on every packet.
   size_t sent = 0;
-  if (port_.bytesToWrite() == 0) {
-    while (sent < bytes.size()) {
-      const ssize_t n = ::write(port_.handle(), bytes.data() + sent, bytes.size() - sent);
-      if (n > 0) {
-        sent += static_cast<size_t>(n);
-      } else if (n < 0 && errno == EINTR) {
-        continue;
-      } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-        throw SerialLineError(std::string("write failed: ") + std::strerror(errno));
-      } else {
-        break;  // the driver's buffer is full: queue the rest behind it
-      }
-    }
-  }
+  if (port_.bytesToWrite() == 0) sent = WriteToDriverNow(HandleOf(port_), bytes);
   if (sent == bytes.size()) return;
   const auto rest = static_cast<qint64>(bytes.size() - sent);
   if (port_.write(bytes.data() + sent, rest) != rest) {
@@ -148,25 +111,8 @@ size_t QtSerialLine::DeviceBytesWaiting() const {
   return static_cast<size_t>(port_.bytesToWrite());
 }
 
-// Linux keeps the mode in the serial flags; drivers without them (a pty)
-// refuse the request, and the line runs as it is. Windows drivers that offer a
-// latency setting keep it in the port's own properties, out of a program's reach.
 SerialLine::LowLatency QtSerialLine::DeviceLowLatency(bool on) {
-#ifdef Q_OS_LINUX
-  const int fd = static_cast<int>(port_.handle());
-  serial_struct serial{};
-  if (::ioctl(fd, TIOCGSERIAL, &serial) != 0) return LowLatency::kNotOffered;
-  if (on) {
-    serial.flags |= ASYNC_LOW_LATENCY;
-  } else {
-    serial.flags &= ~ASYNC_LOW_LATENCY;
-  }
-  if (::ioctl(fd, TIOCSSERIAL, &serial) != 0) return LowLatency::kNotOffered;
-  return on ? LowLatency::kOn : LowLatency::kOff;
-#else
-  (void)on;
-  return LowLatency::kNotOffered;
-#endif
+  return SetDriverLowLatency(HandleOf(port_), on);
 }
 
 // A handler may run the event loop (a message box does); the port does not

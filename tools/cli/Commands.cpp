@@ -9,11 +9,18 @@ int RunReplay(const Arguments& args);
 int RunRegister(const Arguments& args);
 int RunUnregister(const Arguments& args);
 int RunWirelet(const Arguments& args);
-#ifdef TORVANE_WITH_STATION
+#if defined(TORVANE_WITH_STATION) || defined(_WIN32)
 int RunStation(const Arguments& args);
 #endif
 
 const std::vector<CliCommand>& Commands() {
+#ifdef _WIN32
+  // Windows has the station alone; its settings live in the registry itself.
+  static const std::vector<CliCommand> commands = {
+      {"station", "station [--dump-on-exit FILE] [--seconds N] [--stop-file PATH]", RunStation},
+  };
+  return commands;
+#else
   static const std::vector<CliCommand> commands = {
       {"reg", "reg get|set|delete [--registry FILE] KEYPATH NAME [VALUE] [--type 1|4]", RunReg},
       {"image", "image --registry FILE [--day-of-year N] [--heads-up] [--ticker TEXT] --dump OUT",
@@ -29,6 +36,7 @@ const std::vector<CliCommand>& Commands() {
 #endif
   };
   return commands;
+#endif
 }
 
 }  // namespace torvane::cli

@@ -16,6 +16,7 @@
 #include "ComWirelet.h"
 #include "RegistryScript.h"
 #include "SystemClassesHive.h"
+#include "WindowSocketWatcher.h"
 #include "WireletModuleWin32.h"
 #include "WireletTypeLib.h"
 
@@ -109,10 +110,18 @@ void WireletObjectDestroyed() { --liveObjects; }
 
 using namespace torvane;
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     moduleInstance = instance;
     DisableThreadLibraryCalls(instance);
+  } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+    // Unloaded while the process goes on: the socket window class is global
+    // and would keep pointing into this module's code, so a module loaded
+    // again (at another address, maybe) would find it and crash on its
+    // first message. (This build stays loaded after FreeLibrary, as the
+    // runtime keeps a module with thread-local destructors; a build without
+    // them would unload.)
+    UnregisterClassA(WindowSocketWatcher::kClassName, instance);
   }
   return TRUE;
 }

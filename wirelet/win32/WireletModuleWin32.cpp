@@ -118,9 +118,8 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     // Unloaded while the process goes on: the socket window class is global
     // and would keep pointing into this module's code, so a module loaded
     // again (at another address, maybe) would find it and crash on its
-    // first message. (This build stays loaded after FreeLibrary, as the
-    // runtime keeps a module with thread-local destructors; a build without
-    // them would unload.)
+    // first message. (Under Wine this build stays loaded after its last
+    // FreeLibrary, so there it never comes to this.)
     UnregisterClassA(WindowSocketWatcher::kClassName, instance);
   }
   return TRUE;

@@ -125,32 +125,23 @@ class EventConnection final : public torvane::IConnectionPoint {
   return point;
 }
 
-class DispatchClient final : public torvane::IDispatch {
+class DispatchClient final : public RefCountedDispatch {
  public:
-  explicit DispatchClient(::IDispatch* object) : object_(object) { object_->AddRef(); }
-
-  HResult QueryInterface(const Guid& iid, void** out) override {
-    if (out == nullptr) return kEPointer;
-    *out = nullptr;
-    if (iid == kIidUnknown || iid == kIidDispatch) {
-      *out = static_cast<torvane::IDispatch*>(this);
-      AddRef();
-      return kSOk;
-    }
-    if (iid == kIidConnectionPoint) {
-      IID events{};
-      ::IConnectionPoint* point = FindEventPoint(object_, &events);
-      if (point == nullptr) return kENoInterface;
-      *out = static_cast<torvane::IConnectionPoint*>(new EventConnection(point, events));
-      return kSOk;
-    }
-    return kENoInterface;
+  explicit DispatchClient(::IDispatch* object) : RefCountedDispatch(1), object_(object) {
+    object_->AddRef();
   }
-  uint32_t AddRef() override { return ++refs_; }
-  uint32_t Release() override {
-    const uint32_t left = --refs_;
-    if (left == 0) delete this;
-    return left;
+
+  // Beside IDispatch, the object's events as a connection point.
+  HResult QueryInterface(const Guid& iid, void** out) override {
+    if (out == nullptr || iid != kIidConnectionPoint) {
+      return RefCountedDispatch::QueryInterface(iid, out);
+    }
+    *out = nullptr;
+    IID events{};
+    ::IConnectionPoint* point = FindEventPoint(object_, &events);
+    if (point == nullptr) return kENoInterface;
+    *out = static_cast<torvane::IConnectionPoint*>(new EventConnection(point, events));
+    return kSOk;
   }
 
   HResult GetIDsOfNames(std::span<const std::string> names, std::span<DispId> ids) override {
@@ -207,9 +198,8 @@ class DispatchClient final : public torvane::IDispatch {
   }
 
  private:
-  ~DispatchClient() { object_->Release(); }
+  ~DispatchClient() override { object_->Release(); }
 
-  uint32_t refs_ = 1;
   ::IDispatch* object_;
 };
 

@@ -1,7 +1,13 @@
 // How long a full pass over the largest image takes when the station feeds
 // torvanetx-txsim on a pty and the simulator takes a 57600-baud wire's time
-// for every byte, beside the time the wire alone needs for that pass.
+// for every byte, beside the time the wire alone needs for that pass and the
+// time a bare loop needs for as many exchanges over the same pty.
 // usage: pass_bench [--passes N] [txsim options ...]
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
@@ -13,6 +19,7 @@
 #include <vector>
 
 #include "BenchSettings.h"
+#include "BlockPacket.h"
 #include "Prompter.h"
 #include "SettingsKeys.h"
 #include "Station.h"
@@ -22,6 +29,61 @@ namespace torvane {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::duration span) { return std::chrono::duration<double>(span).count(); }
+
+// What the pty and the simulator cost by themselves: a loop that does nothing
+// but read each reply and write the next packet, timed over one pass's worth
+// of exchanges after a warm-up. The station can come close to it, not beat it.
+// 0 when the line cannot be used.
+double BareLoopSeconds(const std::string& ptyPath, int exchanges) {
+  const int line = ::open(ptyPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (line < 0) return 0;
+  termios raw{};
+  if (::tcgetattr(line, &raw) == 0) {
+    ::cfmakeraw(&raw);
+    ::tcsetattr(line, TCSANOW, &raw);
+  }
+  MapImageBytes image{};
+  int address = 0;
+  // Sends the next packet; false when the line fails.
+  const auto send = [&] {
+    const BlockPacket packet = BuildBlockPacket(image, static_cast<int16_t>(address), 0);
+    address = address + kBlockDataSize > 32000 ? 0 : address + kBlockDataSize;
+    return ::write(line, packet.data(), packet.size()) == static_cast<ssize_t>(packet.size());
+  };
+  // Runs until count replies came; false on a failed line or a silent one.
+  const auto run = [&](int count) {
+    while (count > 0) {
+      pollfd pfd{line, POLLIN, 0};
+      if (::poll(&pfd, 1, 1000) <= 0) return false;
+      uint8_t replies[64];
+      const ssize_t n = ::read(line, replies, sizeof replies);
+      if (n <= 0) return false;
+      for (ssize_t i = 0; i < n && count > 0; ++i, --count) {
+        if (!send()) return false;
+      }
+    }
+    return true;
+  };
+  bool ok = send() && run(500);
+  const auto start = Clock::now();
+  ok = ok && run(exchanges);
+  const double seconds = Seconds(Clock::now() - start);
+  ::usleep(10000);  // the last packet's reply, so the station does not find it
+  ::tcflush(line, TCIOFLUSH);
+  ::close(line);
+  return ok ? seconds : 0;
+}
+
+void ReportBareLoop(const char* when, double seconds, double wireSeconds, int packets) {
+  if (seconds <= 0) {
+    std::printf("bare loop, %s: the pty could not be used\n", when);
+    return;
+  }
+  std::printf("bare loop, %s: %.3f s for %d exchanges = %.3fx the wire, %.3f ms an exchange beyond it\n",
+              when, seconds, packets, seconds / wireSeconds, (seconds - wireSeconds) / packets * 1e3);
+}
 
 // The first pass starts while the line settles; those after it are measured.
 int Main(int passes, const QStringList& txsimOptions) {
@@ -44,6 +106,9 @@ int Main(int passes, const QStringList& txsimOptions) {
     return 1;
   }
 
+  const int exchanges = 32000 / kBlockDataSize + 1;
+  const double bareBefore = BareLoopSeconds(ptyPath, exchanges);
+
   SettingsStore settings;
   WriteMaximalStation(settings, ptyPath);
   ScriptedPrompter prompter;
@@ -58,6 +123,7 @@ int Main(int passes, const QStringList& txsimOptions) {
       packets * 15 * std::chrono::duration<double>(sim::kWireByteTime).count();
   std::printf("image: MapEnd %d, %d exchanges a pass; the wire needs %.3f s a pass\n",
               station.globals().MapEnd, packets, wireSeconds);
+  ReportBareLoop("before the station", bareBefore, wireSeconds, exchanges);
   for (int i = 0; i < 4; ++i) station.OnTimerTick();  // the first block after silence
 
   const QRegularExpression passLine("passes (\\d+), last pass ([0-9.]+) s");
@@ -65,9 +131,10 @@ int Main(int passes, const QStringList& txsimOptions) {
   int seen = 0;
   // Time enough for passes at 40 ms an exchange, a slow adapter's latency included.
   const auto deadline = Clock::now() + std::chrono::milliseconds(40) * packets * (passes + 2);
-      Clock::now() + std::chrono::duration<double>(wireSeconds * 3 * (passes + 2));
   while (static_cast<int>(measured.size()) < passes && Clock::now() < deadline) {
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    // Blocks as exec() would: the overload with a time limit never waits, and
+    // a bench that spins takes a core from the station and the simulator.
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     while (txsim.canReadLine()) {
       const QRegularExpressionMatch match = passLine.match(QString::fromUtf8(txsim.readLine()));
       if (!match.hasMatch() || match.captured(1).toInt() <= seen) continue;
@@ -82,6 +149,8 @@ int Main(int passes, const QStringList& txsimOptions) {
     }
   }
   station.Shutdown();
+  const double bareAfter = BareLoopSeconds(ptyPath, exchanges);
+  ReportBareLoop("after the station", bareAfter, wireSeconds, exchanges);
   txsim.terminate();
   txsim.waitForFinished(5000);
   if (measured.empty()) {
@@ -98,6 +167,13 @@ int Main(int passes, const QStringList& txsimOptions) {
   std::printf(
       "full pass over %zu passes: mean %.3f s (%.3fx the wire's %.3f s), best %.3f s (%.3fx)\n",
       measured.size(), mean, mean / wireSeconds, wireSeconds, best, best / wireSeconds);
+  if (bareBefore > 0 && bareAfter > 0) {
+    const double bare = (bareBefore + bareAfter) / 2 * packets / exchanges;
+    std::printf(
+        "the station's own share: mean pass %.3fx the bare loop's %.3f s (%.3f ms an exchange "
+        "beyond it)\n",
+        mean / bare, bare, (mean - bare) / packets * 1e3);
+  }
   return 0;
 }
 

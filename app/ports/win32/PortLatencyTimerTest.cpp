@@ -297,6 +297,22 @@ TEST_F(LatencyTimerTest, BytesReadBeforeTheReopenAreKept) {
   EXPECT_EQ(errors, "");
 }
 
+// Settings made while the line was open hold on the new handle: with
+// XOn/XOff on, the driver takes the two control characters itself.
+TEST_F(LatencyTimerTest, SettingsMadeWhileOpenHoldAfterTheReopen) {
+  FakeAdapter adapter("COM5", 16);
+  ASSERT_TRUE(adapter.Made());
+  OpenBoth();
+  a.SetHandshaking(1);
+  EXPECT_EQ(a.SetLowLatency(true), LowLatency::kOn);
+  b.Output("\x13x\x11y");
+  ASSERT_TRUE(ServiceUntil(
+      {&a, &b}, [&] { return atA.find('y') != std::string::npos; }, 5000))
+      << atA;
+  EXPECT_EQ(atA, "xy");
+  EXPECT_EQ(errors, "");
+}
+
 // Whether dir (a Unix path) lists name, which may be a device's name.
 bool Listed(const std::string& dir, const std::string& name) {
   std::string pattern = "Z:" + dir + "/*";

@@ -14,6 +14,7 @@ class FakeSerialLine : public SerialLine {
  public:
   void FeedReceived(std::string_view bytes) { Received(bytes); }
   void FailUnderOpenLine(const std::string& why) { Failed(why); }
+  uint32_t LatencyTimerMs() const override { return latencyTimerMs; }
 
   bool refuseOpen = false;
   std::vector<std::string> writes;  // one entry per Output call
@@ -23,6 +24,8 @@ class FakeSerialLine : public SerialLine {
   LineSettings appliedSettings;
   int16_t appliedHandshaking = 0;
   bool offersLowLatency = false;
+  bool refusesLowLatency = false;  // turning it on needs rights the program lacks
+  uint32_t latencyTimerMs = 0;
   std::vector<bool> lowLatencyAsked;
 
  protected:
@@ -43,7 +46,8 @@ class FakeSerialLine : public SerialLine {
   LowLatency DeviceLowLatency(bool on) override {
     lowLatencyAsked.push_back(on);
     if (!offersLowLatency) return LowLatency::kNotOffered;
-    return on ? LowLatency::kOn : LowLatency::kOff;
+    if (!on) return LowLatency::kOff;
+    return refusesLowLatency ? LowLatency::kNotAllowed : LowLatency::kOn;
   }
 };
 

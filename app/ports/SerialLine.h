@@ -75,13 +75,19 @@ class SerialLine {
   // The driver's low-latency mode: a USB serial adapter then hands each
   // received byte on at once instead of holding it for its latency timer
   // (16 ms on the common ones), which every one-byte reply would wait for.
-  enum class LowLatency { kOn, kOff, kNotOffered };
+  // kNotAllowed: the driver has the mode, but this program may not turn it
+  // on (a USB adapter's latency timer on Windows needs administrator rights
+  // to change); the line is used as it is, at LatencyTimerMs().
+  enum class LowLatency { kOn, kOff, kNotOffered, kNotAllowed };
   // Asks the driver of the open line to turn the mode on or off. A closed
   // line, or one whose driver has no such mode (a pty), is left as it is and
   // says kNotOffered.
   LowLatency SetLowLatency(bool on) {
     return open_ ? DeviceLowLatency(on) : LowLatency::kNotOffered;
   }
+  // The driver's receive latency timer in ms as the last SetLowLatency found
+  // it; 0 when the driver keeps none or says nothing of it.
+  virtual uint32_t LatencyTimerMs() const { return 0; }
 
  protected:
   // Device side, for subclasses.

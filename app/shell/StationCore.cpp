@@ -525,6 +525,9 @@ std::string StationCore::LowLatencyText() const {
       return "low latency";
     case SerialLine::LowLatency::kOff:
       return "low latency off (setting)";
+    case SerialLine::LowLatency::kNotAllowed:
+      return "latency timer " + std::to_string(transmitterSerial_->LatencyTimerMs()) +
+             " ms (changing it needs administrator rights)";
     case SerialLine::LowLatency::kNotOffered:
       break;
   }

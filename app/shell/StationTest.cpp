@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "FakeSerialLine.h"
 #include "ImageDecoder.h"
 #include "LinkSettingsStore.h"
 #include "LoopbackServer.h"
@@ -270,6 +271,71 @@ TEST_F(StationTest, TransmitterLineTellsWhetherItRunsInLowLatency) {
     TestTransmitter transmitter(transmitterPty);
     for (int i = 0; i < 4; ++i) station.OnTimerTick();
     EXPECT_EQ(transmitter.NextPacket(), 0);
+  }
+}
+
+// Serial lines with a scripted driver, on a timer that never ticks by itself.
+class FakeLineSystem : public StationSystem {
+ public:
+  std::unique_ptr<SerialLine> MakeSerialLine(std::function<std::string(int16_t)>) override {
+    auto line = std::make_unique<FakeSerialLine>();
+    if (driver) driver(*line);
+    lines.push_back(line.get());
+    return line;
+  }
+  void StartTimer(int, std::function<void()>) override { running = true; }
+  void StopTimer() override { running = false; }
+  bool TimerRunning() const override { return running; }
+
+  std::function<void(FakeSerialLine&)> driver;
+  std::vector<FakeSerialLine*> lines;
+  bool running = false;
+};
+
+// What each answer of the driver puts on the status line.
+TEST_F(StationTest, StatusLineSaysWhatTheDriverDidWithLowLatency) {
+  struct Case {
+    const char* name;
+    bool offers;
+    bool refuses;
+    const char* setting;  // nullptr: no value stored
+    bool asked;           // what the line was asked for
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"turned on", true, false, nullptr, true, "transmitter line: low latency |"},
+      {"turned off", true, false, "0", false, "transmitter line: low latency off (setting)"},
+      {"refused", true, true, "1", true,
+       "transmitter line: latency timer 16 ms (changing it needs administrator rights)"},
+      {"off needs no rights", true, true, "0", false,
+       "transmitter line: low latency off (setting)"},
+      {"no such mode", false, false, nullptr, true,
+       "transmitter line: no low-latency mode, used as it is"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SettingsStore settings;
+    SetLink(settings, kTransmitterKey, 3, 8);
+    if (c.setting != nullptr)
+      settings.WriteSetting(kTransmitterKey, kLowLatency, c.setting, kRegSz);
+    FakeLineSystem system;
+    system.driver = [&c](FakeSerialLine& line) {
+      line.offersLowLatency = c.offers;
+      line.refusesLowLatency = c.refuses;
+      line.latencyTimerMs = c.offers ? 16 : 0;
+    };
+    StationOptions options;
+    options.dayOfYear = 0;
+    options.timerTicks = false;
+    StationCore station(settings, prompter_, system, options);
+    station.Start();
+    const std::string status = station.StatusLine() + " |";
+    EXPECT_NE(status.find(c.shown), std::string::npos) << status;
+    std::vector<bool> asked;
+    for (FakeSerialLine* line : system.lines) {
+      if (line->PortOpen()) asked = line->lowLatencyAsked;
+    }
+    EXPECT_EQ(asked, std::vector<bool>{c.asked});
   }
 }
 

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 
+#include "LatencyTimerSetting.h"
+#include "PortLatencyTimer.h"
+
 namespace torvane {
 namespace {
 
@@ -71,24 +74,78 @@ std::vector<HANDLE> Win32SerialLine::Events() const {
 
 void Win32SerialLine::OpenDevice(int16_t commPort, const LineSettings& settings,
                                  int16_t handshaking) {
-  std::string path = devicePath_ ? devicePath_(commPort) : std::string();
-  if (path.empty()) path = "\\\\.\\COM" + std::to_string(commPort);
-  HANDLE device = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+  path_ = devicePath_ ? devicePath_(commPort) : std::string();
+  if (path_.empty()) path_ = "\\\\.\\COM" + std::to_string(commPort);
+  settings_ = settings;
+  handshaking_ = handshaking;
+  latencyTimerMs_ = 0;
+  OpenHandle();
+  PurgeComm(device_, PURGE_RXCLEAR | PURGE_TXCLEAR);
+  StartRead();
+}
+
+void Win32SerialLine::OpenHandle() {
+  HANDLE device = CreateFileA(path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (device == INVALID_HANDLE_VALUE) {
-    throw SerialLineError("cannot open " + path + ": " + SystemMessage(GetLastError()));
+    throw SerialLineError("cannot open " + path_ + ": " + SystemMessage(GetLastError()));
   }
   device_ = device;
+  ++deviceOpens_;
   try {
-    ApplySettings(settings, handshaking);
+    ApplySettings(settings_, handshaking_);
   } catch (...) {
     CloseDevice();
     throw;
   }
   COMMTIMEOUTS timeouts = ReadAsSoonAsBytesArrive();
   SetCommTimeouts(device_, &timeouts);
-  PurgeComm(device_, PURGE_RXCLEAR | PURGE_TXCLEAR);
-  StartRead();
+}
+
+SerialLine::LowLatency Win32SerialLine::DeviceLowLatency(bool on) {
+  const std::string portName = ComPortNameOf(path_);
+  latencyTimerMs_ = 0;
+  if (portName.empty()) return LowLatency::kNotOffered;
+  PortLatencyTimer timer(portName);
+  const LatencyTimerOutcome outcome = ApplyLowLatency(timer, on);
+  latencyTimerMs_ = outcome.timerMs;
+  if (outcome.reopen) {
+    Reopen();
+    if (device_ == INVALID_HANDLE_VALUE) return LowLatency::kNotOffered;  // reported as failed
+  }
+  return outcome.lowLatency;
+}
+
+// The driver takes its latency timer when the port is opened. Output not yet
+// taken goes on through the new handle and bytes the cancelled read brought
+// are handed on; what the driver itself held at the close is gone, which is
+// why this runs as the line opens, before the first packet.
+void Win32SerialLine::Reopen() {
+  CancelIo(device_);
+  DWORD got = 0;
+  DWORD put = 0;
+  if (readPending_) GetOverlappedResult(device_, &read_, &got, TRUE);
+  if (writePending_) GetOverlappedResult(device_, &write_, &put, TRUE);
+  const std::string received(readBuffer_, readPending_ ? got : 0);
+  std::string unsent = (writePending_ ? writing_.substr(put) : writing_) + queued_;
+  readPending_ = writePending_ = false;
+  CloseHandle(device_);
+  device_ = INVALID_HANDLE_VALUE;
+  writing_.clear();
+  queued_.clear();
+  ResetEvent(read_.hEvent);
+  ResetEvent(write_.hEvent);
+  try {
+    OpenHandle();
+  } catch (const SerialLineError& e) {
+    return Failed(std::string("the line did not open again after its latency timer changed: ") +
+                  e.what());
+  }
+  queued_ = std::move(unsent);
+  // Received() may run handlers that close the line.
+  if (!received.empty()) Received(received);
+  if (device_ != INVALID_HANDLE_VALUE && !readPending_) StartRead();
+  if (device_ != INVALID_HANDLE_VALUE && !writePending_ && !queued_.empty()) StartWrite();
 }
 
 void Win32SerialLine::CloseDevice() {
@@ -133,6 +190,9 @@ void Win32SerialLine::ApplySettings(const LineSettings& settings, int16_t handsh
     throw SerialLineError("the line refuses " + std::to_string(settings.baudRate) + " baud: " +
                           SystemMessage(GetLastError()));
   }
+  // A reopen sets the device up as it was last.
+  settings_ = settings;
+  handshaking_ = handshaking;
 }
 
 void Win32SerialLine::WriteDevice(std::string_view bytes) {

@@ -2,7 +2,9 @@
 // I/O, its settings through a DCB, and reads that end as soon as bytes are in.
 // One read is kept pending while the line is open and one write drains the
 // queued output; each signals its event, which the thread's message loop
-// waits on (Events()) and hands back to Service(). Windows only.
+// waits on (Events()) and hands back to Service(). Low latency is the USB
+// adapter's latency timer (PortLatencyTimer), for a device path that names a
+// COM port. Windows only.
 #ifndef TORVANE_APP_PORTS_WIN32_WIN32SERIALLINE_H_
 #define TORVANE_APP_PORTS_WIN32_WIN32SERIALLINE_H_
 
@@ -29,20 +31,37 @@ class Win32SerialLine : public SerialLine {
   // raises OnComm for received bytes, OnLineError when the device fails.
   void Service();
 
+  uint32_t LatencyTimerMs() const override { return latencyTimerMs_; }
+  // Handles opened on devices so far; a changed latency timer opens one more.
+  int DeviceOpens() const { return deviceOpens_; }
+
  protected:
   void OpenDevice(int16_t commPort, const LineSettings& settings, int16_t handshaking) override;
   void CloseDevice() override;
   void ApplySettings(const LineSettings& settings, int16_t handshaking) override;
   void WriteDevice(std::string_view bytes) override;
   size_t DeviceBytesWaiting() const override;
+  // Brings the adapter's latency timer down to 1 ms for on, and opens the
+  // device again so the driver takes it; off leaves the timer alone.
+  LowLatency DeviceLowLatency(bool on) override;
 
  private:
+  // Opens path_ and sets it up as the line's settings say; raises on failure
+  // with the handle closed.
+  void OpenHandle();
+  void Reopen();
   void StartRead();
   void StartWrite();
   void Fail(const char* step);
 
   std::function<std::string(int16_t)> devicePath_;
+  // What the open device was opened with, for opening it again.
+  std::string path_;
+  LineSettings settings_;
+  int16_t handshaking_ = 0;
   HANDLE device_ = INVALID_HANDLE_VALUE;
+  int deviceOpens_ = 0;
+  uint32_t latencyTimerMs_ = 0;
   OVERLAPPED read_{};
   OVERLAPPED write_{};
   bool readPending_ = false;

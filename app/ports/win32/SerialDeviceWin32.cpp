@@ -19,8 +19,10 @@ bool AddSoftwareFlowControl(intptr_t handle) {
   return SetCommState(device, &dcb) != 0;
 }
 
-// Drivers that offer a latency setting keep it in the port's own properties,
-// out of a program's reach.
+// A USB adapter's latency timer is a registry value its driver reads as the
+// port opens (PortLatencyTimer). Win32SerialLine sets it and opens the port
+// again; a QSerialPort handle cannot be opened again from here, so the Qt line
+// on Windows leaves the driver as it is and says so.
 SerialLine::LowLatency SetDriverLowLatency(intptr_t, bool) {
   return SerialLine::LowLatency::kNotOffered;
 }

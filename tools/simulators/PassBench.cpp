@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -32,13 +33,25 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::duration span) { return std::chrono::duration<double>(span).count(); }
 
+// CPU time of the calling thread: unlike a pass's wall time, it does not grow
+// when the machine is busy with other work.
+double ThreadCpuSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+struct LoopRun {
+  double seconds = 0;  // 0: the line could not be used
+  double cpuPerExchange = 0;
+};
+
 // What the pty and the simulator cost by themselves: a loop that does nothing
 // but read each reply and write the next packet, timed over one pass's worth
 // of exchanges after a warm-up. The station can come close to it, not beat it.
-// 0 when the line cannot be used.
-double BareLoopSeconds(const std::string& ptyPath, int exchanges) {
+LoopRun BareLoop(const std::string& ptyPath, int exchanges) {
   const int line = ::open(ptyPath.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (line < 0) return 0;
+  if (line < 0) return {};
   termios raw{};
   if (::tcgetattr(line, &raw) == 0) {
     ::cfmakeraw(&raw);
@@ -68,21 +81,27 @@ double BareLoopSeconds(const std::string& ptyPath, int exchanges) {
   };
   bool ok = send() && run(500);
   const auto start = Clock::now();
+  const double cpu0 = ThreadCpuSeconds();
   ok = ok && run(exchanges);
   const double seconds = Seconds(Clock::now() - start);
+  const double cpu = ThreadCpuSeconds() - cpu0;
   ::usleep(10000);  // the last packet's reply, so the station does not find it
   ::tcflush(line, TCIOFLUSH);
   ::close(line);
-  return ok ? seconds : 0;
+  if (!ok) return {};
+  return {seconds, cpu / exchanges};
 }
 
-void ReportBareLoop(const char* when, double seconds, double wireSeconds, int packets) {
-  if (seconds <= 0) {
+void ReportBareLoop(const char* when, const LoopRun& run, double wireSeconds, int exchanges) {
+  if (run.seconds <= 0) {
     std::printf("bare loop, %s: the pty could not be used\n", when);
     return;
   }
-  std::printf("bare loop, %s: %.3f s for %d exchanges = %.3fx the wire, %.3f ms an exchange beyond it\n",
-              when, seconds, packets, seconds / wireSeconds, (seconds - wireSeconds) / packets * 1e3);
+  std::printf(
+      "bare loop, %s: %.3f s for %d exchanges = %.3fx the wire, %.3f ms an exchange beyond it; "
+      "%.1f us of CPU an exchange\n",
+      when, run.seconds, exchanges, run.seconds / wireSeconds,
+      (run.seconds - wireSeconds) / exchanges * 1e3, run.cpuPerExchange * 1e6);
 }
 
 // The first pass starts while the line settles; those after it are measured.
@@ -107,7 +126,7 @@ int Main(int passes, const QStringList& txsimOptions) {
   }
 
   const int exchanges = 32000 / kBlockDataSize + 1;
-  const double bareBefore = BareLoopSeconds(ptyPath, exchanges);
+  const LoopRun bareBefore = BareLoop(ptyPath, exchanges);
 
   SettingsStore settings;
   WriteMaximalStation(settings, ptyPath);
@@ -129,6 +148,9 @@ int Main(int passes, const QStringList& txsimOptions) {
   const QRegularExpression passLine("passes (\\d+), last pass ([0-9.]+) s");
   std::vector<double> measured;
   int seen = 0;
+  bool started = false;
+  double cpuFrom = 0;
+  uint64_t packetsFrom = 0;
   // Time enough for passes at 40 ms an exchange, a slow adapter's latency included.
   const auto deadline = Clock::now() + std::chrono::milliseconds(40) * packets * (passes + 2);
   while (static_cast<int>(measured.size()) < passes && Clock::now() < deadline) {
@@ -139,6 +161,11 @@ int Main(int passes, const QStringList& txsimOptions) {
       const QRegularExpressionMatch match = passLine.match(QString::fromUtf8(txsim.readLine()));
       if (!match.hasMatch() || match.captured(1).toInt() <= seen) continue;
       seen = match.captured(1).toInt();
+      if (!started) {  // CPU is counted from the end of the first pass on
+        started = true;
+        cpuFrom = ThreadCpuSeconds();
+        packetsFrom = station.cycle().Counters().packetsSent;
+      }
       if (seen >= 2) {
         measured.push_back(match.captured(2).toDouble());
         const double pass = measured.back();
@@ -148,8 +175,10 @@ int Main(int passes, const QStringList& txsimOptions) {
       }
     }
   }
+  const double stationCpu = ThreadCpuSeconds() - cpuFrom;
+  const uint64_t stationPackets = station.cycle().Counters().packetsSent - packetsFrom;
   station.Shutdown();
-  const double bareAfter = BareLoopSeconds(ptyPath, exchanges);
+  const LoopRun bareAfter = BareLoop(ptyPath, exchanges);
   ReportBareLoop("after the station", bareAfter, wireSeconds, exchanges);
   txsim.terminate();
   txsim.waitForFinished(5000);
@@ -167,10 +196,17 @@ int Main(int passes, const QStringList& txsimOptions) {
   std::printf(
       "full pass over %zu passes: mean %.3f s (%.3fx the wire's %.3f s), best %.3f s (%.3fx)\n",
       measured.size(), mean, mean / wireSeconds, wireSeconds, best, best / wireSeconds);
+  const double cpuPerExchange = stationPackets > 0 ? stationCpu / stationPackets : 0;
+  std::printf("the station's thread: %.1f us of CPU an exchange (%.2f%% of the wire's %.3f ms)\n",
+              cpuPerExchange * 1e6, cpuPerExchange / (wireSeconds / packets) * 100,
+              wireSeconds / packets * 1e3);
   // Against the faster of the two bare loops: the floor the pty allowed.
-  const double bareBest = std::min(bareBefore, bareAfter);
+  const double bareBest = std::min(bareBefore.seconds, bareAfter.seconds);
   if (bareBest > 0) {
     const double bare = bareBest * packets / exchanges;
+    const double bareCpu = std::min(bareBefore.cpuPerExchange, bareAfter.cpuPerExchange);
+    std::printf("beyond the bare loop: %.1f us of CPU an exchange\n",
+                (cpuPerExchange - bareCpu) * 1e6);
     std::printf(
         "the station's own share: mean pass %.3fx the faster bare loop's %.3f s (%.3f ms an "
         "exchange beyond it)\n",

@@ -41,6 +41,19 @@ double ThreadCpuSeconds() {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
+// CPU time the hypervisor gave to others while this machine's CPUs wanted it
+// (steal in /proc/stat), in clock ticks; a pass that took long while it grew
+// says more of the host than of the station.
+long long StolenTicks() {
+  std::FILE* stat = std::fopen("/proc/stat", "r");
+  if (stat == nullptr) return 0;
+  long long v[8] = {};
+  const int got = std::fscanf(stat, "cpu %lld %lld %lld %lld %lld %lld %lld %lld", &v[0], &v[1],
+                              &v[2], &v[3], &v[4], &v[5], &v[6], &v[7]);
+  std::fclose(stat);
+  return got == 8 ? v[7] : 0;
+}
+
 struct LoopRun {
   double seconds = 0;  // 0: the line could not be used
   double cpuPerExchange = 0;
@@ -149,6 +162,8 @@ int Main(int passes, const QStringList& txsimOptions) {
   std::vector<double> measured;
   int seen = 0;
   bool started = false;
+  long long stolenFrom = 0;
+  Clock::time_point stolenSince{};
   double cpuFrom = 0;
   uint64_t packetsFrom = 0;
   // Time enough for passes at 40 ms an exchange, a slow adapter's latency included.
@@ -163,6 +178,8 @@ int Main(int passes, const QStringList& txsimOptions) {
       seen = match.captured(1).toInt();
       if (!started) {  // CPU is counted from the end of the first pass on
         started = true;
+        stolenFrom = StolenTicks();
+        stolenSince = Clock::now();
         cpuFrom = ThreadCpuSeconds();
         packetsFrom = station.cycle().Counters().packetsSent;
       }
@@ -177,6 +194,9 @@ int Main(int passes, const QStringList& txsimOptions) {
   }
   const double stationCpu = ThreadCpuSeconds() - cpuFrom;
   const uint64_t stationPackets = station.cycle().Counters().packetsSent - packetsFrom;
+  const double stolen = static_cast<double>(StolenTicks() - stolenFrom) /
+                        static_cast<double>(sysconf(_SC_CLK_TCK));
+  const double cpuSeconds = Seconds(Clock::now() - stolenSince) * static_cast<double>(sysconf(_SC_NPROCESSORS_ONLN));
   station.Shutdown();
   const LoopRun bareAfter = BareLoop(ptyPath, exchanges);
   ReportBareLoop("after the station", bareAfter, wireSeconds, exchanges);
@@ -196,6 +216,10 @@ int Main(int passes, const QStringList& txsimOptions) {
   std::printf(
       "full pass over %zu passes: mean %.3f s (%.3fx the wire's %.3f s), best %.3f s (%.3fx)\n",
       measured.size(), mean, mean / wireSeconds, wireSeconds, best, best / wireSeconds);
+  if (started && cpuSeconds > 0) {
+    std::printf("stolen by the host during the passes: %.1f%% of this machine's CPU time\n",
+                100 * stolen / cpuSeconds);
+  }
   const double cpuPerExchange = stationPackets > 0 ? stationCpu / stationPackets : 0;
   std::printf("the station's thread: %.1f us of CPU an exchange (%.2f%% of the wire's %.3f ms)\n",
               cpuPerExchange * 1e6, cpuPerExchange / (wireSeconds / packets) * 100,

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "PortLatencyTimer.h"
+#include "ServiceUntil.h"
 #include "Win32SerialLine.h"
 
 namespace torvane {
@@ -144,25 +145,6 @@ class FakeAdapter {
   SP_DEVINFO_DATA device_{};
   bool made_ = false;
 };
-
-// Runs both lines' completions until done() holds or ms pass.
-bool ServiceUntil(std::initializer_list<Win32SerialLine*> lines, const std::function<bool()>& done,
-                  int ms) {
-  const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-  while (!done()) {
-    const int left = static_cast<int>(end - GetTickCount());
-    if (left <= 0) return done();
-    std::vector<HANDLE> events;
-    for (Win32SerialLine* line : lines) {
-      for (HANDLE event : line->Events()) events.push_back(event);
-    }
-    if (events.empty()) return done();
-    WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE,
-                           static_cast<DWORD>(left < 50 ? left : 50));
-    for (Win32SerialLine* line : lines) line->Service();
-  }
-  return true;
-}
 
 std::string EveryByteValue(bool reversed) {
   std::string bytes;

@@ -121,20 +121,12 @@ SerialLine::LowLatency Win32SerialLine::DeviceLowLatency(bool on) {
 // are handed on; what the driver itself held at the close is gone, which is
 // why this runs as the line opens, before the first packet.
 void Win32SerialLine::Reopen() {
-  CancelIo(device_);
   DWORD got = 0;
   DWORD put = 0;
-  if (readPending_) GetOverlappedResult(device_, &read_, &got, TRUE);
-  if (writePending_) GetOverlappedResult(device_, &write_, &put, TRUE);
+  CancelPendingIo(got, put);
   const std::string received(readBuffer_, readPending_ ? got : 0);
   std::string unsent = (writePending_ ? writing_.substr(put) : writing_) + queued_;
-  readPending_ = writePending_ = false;
-  CloseHandle(device_);
-  device_ = INVALID_HANDLE_VALUE;
-  writing_.clear();
-  queued_.clear();
-  ResetEvent(read_.hEvent);
-  ResetEvent(write_.hEvent);
+  ReleaseHandle();
   try {
     OpenHandle();
   } catch (const SerialLineError& e) {
@@ -150,10 +142,19 @@ void Win32SerialLine::Reopen() {
 
 void Win32SerialLine::CloseDevice() {
   if (device_ == INVALID_HANDLE_VALUE) return;
+  DWORD got = 0;
+  DWORD put = 0;
+  CancelPendingIo(got, put);
+  ReleaseHandle();
+}
+
+void Win32SerialLine::CancelPendingIo(DWORD& got, DWORD& put) {
   CancelIo(device_);
-  DWORD ignored = 0;
-  if (readPending_) GetOverlappedResult(device_, &read_, &ignored, TRUE);
-  if (writePending_) GetOverlappedResult(device_, &write_, &ignored, TRUE);
+  if (readPending_) GetOverlappedResult(device_, &read_, &got, TRUE);
+  if (writePending_) GetOverlappedResult(device_, &write_, &put, TRUE);
+}
+
+void Win32SerialLine::ReleaseHandle() {
   readPending_ = writePending_ = false;
   CloseHandle(device_);
   device_ = INVALID_HANDLE_VALUE;

@@ -50,6 +50,10 @@ class Win32SerialLine : public SerialLine {
   // with the handle closed.
   void OpenHandle();
   void Reopen();
+  // Stops the read and write in flight; got and put are what they moved.
+  void CancelPendingIo(DWORD& got, DWORD& put);
+  // Closes the handle and forgets the I/O of the closed device.
+  void ReleaseHandle();
   void StartRead();
   void StartWrite();
   void Fail(const char* step);

@@ -95,7 +95,7 @@ LoopRun BareLoop(const std::string& ptyPath, int exchanges) {
   };
   // A reply still owed to the line's last user (the simulator keeps what it
   // could not deliver for the next one) would draw a second packet, and two in
-  // flight overlap their gaps: wait it out, and keep what comes meanwhile.
+  // flight overlap their gaps: wait it out, and drop what comes meanwhile.
   const auto quietUntil = Clock::now() + std::chrono::milliseconds(500);
   while (Clock::now() < quietUntil) {
     pollfd pfd{line, POLLIN, 0};

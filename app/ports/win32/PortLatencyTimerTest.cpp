@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "PortLatencyTimer.h"
-#include "ServiceUntil.h"
+#include "ComPairTesting.h"
 #include "Win32SerialLine.h"
 
 namespace torvane {
@@ -152,17 +152,10 @@ std::string EveryByteValue(bool reversed) {
   return bytes;
 }
 
-struct LatencyTimerTest : ::testing::Test {
+struct LatencyTimerTest : ComPairTest {
   void SetUp() override {
     RemoveLeftoverAdapters();
-    a.SetCommPort(5);
-    b.SetCommPort(6);
-    for (Win32SerialLine* line : {&a, &b}) {
-      line->SetSettings("57600,N,8,1");
-      line->SetRThreshold(1);
-      line->OnComm = [this, line] { (line == &a ? atA : atB) += line->Input(); };
-      line->OnLineError = [this](const std::string& why) { errors += why + "\n"; };
-    }
+    ComPairTest::SetUp();
   }
   void OpenBoth() {
     a.SetPortOpen(true);
@@ -185,12 +178,6 @@ struct LatencyTimerTest : ::testing::Test {
         << "got " << atA.size() << " bytes at COM5";
     EXPECT_EQ(atA, back);
   }
-
-  Win32SerialLine a;
-  Win32SerialLine b;
-  std::string atA;
-  std::string atB;
-  std::string errors;
 };
 
 TEST_F(LatencyTimerTest, AdaptersTimerIsBroughtDownOnlyWhenAskedAndNeeded) {

@@ -7,28 +7,12 @@
 
 #include <string>
 
-#include "ServiceUntil.h"
+#include "ComPairTesting.h"
 
 namespace torvane {
 namespace {
 
-struct Pair : ::testing::Test {
-  void SetUp() override {
-    a.SetCommPort(5);
-    b.SetCommPort(6);
-    for (Win32SerialLine* line : {&a, &b}) {
-      line->SetSettings("57600,N,8,1");
-      line->SetRThreshold(1);
-      line->OnComm = [this, line] { (line == &a ? atA : atB) += line->Input(); };
-      line->OnLineError = [this](const std::string& why) { errors += why + "\n"; };
-    }
-  }
-  Win32SerialLine a;
-  Win32SerialLine b;
-  std::string atA;
-  std::string atB;
-  std::string errors;
-};
+using Pair = ComPairTest;
 
 TEST_F(Pair, BytesCrossBothWaysWithEverySettingsText) {
   const char* settings[] = {"57600,N,8,1", "9600,E,7,2", "19200,O,8,1", "115200,N,8,2"};

@@ -1,12 +1,15 @@
-// For the tests of Windows serial lines: runs the lines' completions as a
-// station's message loop would, until a condition holds or time runs out.
-#ifndef TORVANE_APP_PORTS_WIN32_SERVICEUNTIL_H_
-#define TORVANE_APP_PORTS_WIN32_SERVICEUNTIL_H_
+// For the tests of Windows serial lines on the pty pair run-with-com-pair
+// maps to COM5 and COM6: the two lines, and a way to run their completions as
+// a station's message loop would.
+#ifndef TORVANE_APP_PORTS_WIN32_COMPAIRTESTING_H_
+#define TORVANE_APP_PORTS_WIN32_COMPAIRTESTING_H_
 
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <functional>
 #include <initializer_list>
+#include <string>
 #include <vector>
 
 #include "Win32SerialLine.h"
@@ -32,6 +35,26 @@ inline bool ServiceUntil(std::initializer_list<Win32SerialLine*> lines,
   return true;
 }
 
+// Line a on COM5 and b on COM6, each taking every byte as it comes and
+// keeping what it received and the failures it reported.
+struct ComPairTest : ::testing::Test {
+  void SetUp() override {
+    a.SetCommPort(5);
+    b.SetCommPort(6);
+    for (Win32SerialLine* line : {&a, &b}) {
+      line->SetSettings("57600,N,8,1");
+      line->SetRThreshold(1);
+      line->OnComm = [this, line] { (line == &a ? atA : atB) += line->Input(); };
+      line->OnLineError = [this](const std::string& why) { errors += why + "\n"; };
+    }
+  }
+  Win32SerialLine a;
+  Win32SerialLine b;
+  std::string atA;
+  std::string atB;
+  std::string errors;
+};
+
 }  // namespace torvane
 
-#endif  // TORVANE_APP_PORTS_WIN32_SERVICEUNTIL_H_
+#endif  // TORVANE_APP_PORTS_WIN32_COMPAIRTESTING_H_

@@ -671,6 +671,24 @@ TEST_F(WaitingEngineTest, GetLine_TakesOneLineAtATimeAcrossReads) {
   EXPECT_EQ(rec.Only("DataIn"), (Lines{"DataIn zero 1", "DataIn first part 1", "DataIn second 1"}));
 }
 
+TEST_F(WaitingEngineTest, GetLine_CrLfSplitBetweenTwoCallsEndsOneLine) {
+  Signal firstLine;
+  LoopbackServer server([&](Peer& peer) {
+    peer.Send("A\r");
+    firstLine.Wait();
+    peer.Send("\nB\r\n");
+    peer.WaitClosed();
+  });
+  ASSERT_EQ(ConnectWaiting(server.Port()), 0);
+  std::string line;
+  ASSERT_EQ(Engine().GetLine(line), 0) << Engine().ErrorText();
+  EXPECT_EQ(line, "A");
+  firstLine.Notify();
+  ASSERT_EQ(Engine().GetLine(line), 0) << Engine().ErrorText();
+  EXPECT_EQ(line, "B");
+  EXPECT_EQ(rec.Only("DataIn"), (Lines{"DataIn A 1", "DataIn B 1"}));
+}
+
 TEST_F(WaitingEngineTest, GetLine_JoinsChunksOfAFullLineBuffer) {
   LoopbackServer server([&](Peer& peer) {
     peer.Send("abcdefghij\r\n");

@@ -640,6 +640,29 @@ TEST(WindowEngineTest, WaitingConnectAndGetLine) {
   EXPECT_FALSE(rec.engine->Connected());
 }
 
+TEST(WindowEngineTest, GetLine_CrLfSplitBetweenTwoCallsEndsOneLine) {
+  Signal firstLine;
+  LoopbackServer server([&](Peer& peer) {
+    peer.Send("A\r");
+    firstLine.Wait();
+    peer.Send("\nB\r\n");
+    peer.WaitClosed();
+  });
+  Recorder rec;
+  rec.engine->SetTimeout(5);
+  ASSERT_EQ(rec.engine->SetRemoteHost("127.0.0.1"), 0);
+  ASSERT_EQ(rec.engine->SetRemotePort(server.Port()), 0);
+  ASSERT_EQ(rec.engine->Connect(), 0) << rec.engine->ErrorText();
+  std::string line;
+  ASSERT_EQ(rec.engine->GetLine(line), 0) << rec.engine->ErrorText();
+  EXPECT_EQ(line, "A");
+  firstLine.Notify();
+  ASSERT_EQ(rec.engine->GetLine(line), 0) << rec.engine->ErrorText();
+  EXPECT_EQ(line, "B");
+  EXPECT_EQ(rec.Only("DataIn"), (Lines{"DataIn A 1", "DataIn B 1"}));
+  EXPECT_EQ(rec.engine->Disconnect(), 0);
+}
+
 TEST(WindowEngineTest, WaitingConnectRefused_FailsWithTheCode) {
   Recorder rec;
   rec.engine->SetTimeout(5);

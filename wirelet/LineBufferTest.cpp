@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,8 @@ struct ReselectCase {
   bool split;
   std::vector<std::string> lines;  // of "A\r", then "\nB\r\n"
 };
+
+void PrintTo(const ReselectCase& c, std::ostream* os) { *os << c.name; }
 
 class LineBufferReselectTest : public ::testing::TestWithParam<ReselectCase> {};
 

@@ -117,6 +117,11 @@ void Wirelet::OnWritable() {
   engine_->OnWritable();
 }
 
+void Wirelet::OnClosed(int code) {
+  Entry entry(*this, true);
+  engine_->OnClosed(code);
+}
+
 // ------------------------------------------------------------------ errors
 
 HResult Wirelet::Begin() {

@@ -196,6 +196,7 @@ class Wirelet final : public IWirelet,
   // SocketWatcher::Client: forwards to the engine inside an Entry.
   void OnReadable() override;
   void OnWritable() override;
+  void OnClosed(int code) override;
 
   void Fire(DispId id, std::span<Variant> values);
   HResult Begin();

@@ -218,6 +218,28 @@ INSTANTIATE_TEST_SUITE_P(
                       "Disconnected 10054 [10054] Connection reset by peer"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// More than the line buffer holds waits in the system's buffer; the close
+// behind it is still seen.
+TEST_F(SocketEngineTest, PeerCloseWhileAcceptDataIsOffAndTheLineBufferIsFull_DeliversAll) {
+  Signal connected;
+  LoopbackServer server([&](Peer& peer) {
+    connected.Wait();
+    peer.Send("abcdefghij\r\nk");
+    peer.Close();
+  });
+  std::string ignored;
+  ASSERT_EQ(Engine().Config("MaxLineLength=4", ignored), 0);
+  Engine().SetEol("\r\n");
+  ConnectTo(server.Port());
+  Engine().SetAcceptData(false);
+  connected.Notify();
+  ASSERT_TRUE(rec.PumpUntil([&] { return !rec.Only("Disconnected").empty(); }))
+      << ::testing::PrintToString(rec.log);
+  EXPECT_EQ(rec.Only("DataIn"),
+            (Lines{"DataIn abcd 0", "DataIn efgh 0", "DataIn ij 1", "DataIn k 0"}));
+  EXPECT_EQ(rec.log.back(), "Disconnected 0 OK");
+}
+
 TEST_F(SocketEngineTest, CloseToldWithACode_DeliversEverythingAndDisconnectsWithIt) {
   Signal sent;
   LoopbackServer server([&](Peer& peer) {

@@ -365,6 +365,48 @@ TEST_F(WireletTest, CodePageConvertsSentAndReceivedText) {
   EXPECT_EQ(received, "\xe9\xc3\xa9\r\n");
 }
 
+// The peer ends the connection while the client takes no data.
+struct ControlCloseCase {
+  const char* name;
+  bool reset;
+  std::string disconnected;
+};
+
+void PrintTo(const ControlCloseCase& c, std::ostream* os) { *os << c.name; }
+
+class WireletPeerCloseTest : public WireletTest,
+                             public ::testing::WithParamInterface<ControlCloseCase> {};
+
+TEST_P(WireletPeerCloseTest, AcceptDataOff_ConnectedTurnsFalseWithTheCloseCode) {
+  const ControlCloseCase& c = GetParam();
+  LoopbackServer server([&](Peer& peer) {
+    peer.ReceiveExactly(1);
+    peer.Send("last\r\n");
+    if (c.reset) {
+      peer.Reset();
+    } else {
+      peer.Close();
+    }
+  });
+  ASSERT_EQ(Put("EOL", Variant::String("\r\n")), kSOk);
+  ConnectTo(server.Port());
+  ASSERT_EQ(Put("AcceptData", Variant::Bool(false)), kSOk);
+  ASSERT_EQ(Call("Send", {Variant::String("x")}), kSOk);
+  ASSERT_TRUE(PumpUntil([&] { return Get("Connected") == Variant::Bool(false); }))
+      << ::testing::PrintToString(events);
+  EXPECT_EQ(events.back(), c.disconnected);
+  if (!c.reset) {
+    EXPECT_TRUE(PumpUntilEvent("DataIn last True"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, WireletPeerCloseTest,
+    ::testing::Values(ControlCloseCase{"NormalClose", false, "Disconnected 0 OK"},
+                      ControlCloseCase{"Reset", true,
+                                       "Disconnected 10054 [10054] Connection reset by peer"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Each page as the system converts it, sent and received through the control.
 struct ControlPageCase {
   const char* name;

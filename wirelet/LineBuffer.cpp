@@ -16,6 +16,9 @@ int32_t LineBuffer::SetCapacity(int32_t capacity) {
 }
 
 void LineBuffer::SetMarker(std::string marker, bool split) {
+  // The same mode chosen again (each GetLine does) keeps the partner of a
+  // pair whose second byte has not arrived yet.
+  if (split == split_ && marker == marker_) return;
   marker_ = std::move(marker);
   split_ = split;
   pendingPartner_ = 0;

@@ -27,6 +27,8 @@ class LineBuffer {
 
   // Empty marker: every chunk is one line. The split flag makes CR, LF, CR LF
   // and LF CR each end one line, a pair also when split across two reads.
+  // Choosing the mode in force again changes nothing; another mode forgets
+  // the remembered line ending.
   void SetMarker(std::string marker, bool split);
   const std::string& Marker() const { return marker_; }
   bool Split() const { return split_; }

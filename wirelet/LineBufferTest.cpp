@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -129,6 +130,36 @@ TEST(LineBufferTest, ClearForgetsTheSplitPartner) {
   buffer.Clear();
   EXPECT_EQ(Cut(buffer, {"\nb\n"}), (std::vector<std::string>{"|", "b|"}));
 }
+
+// A marker chosen again between two reads, as each GetLine does.
+struct ReselectCase {
+  const char* name;
+  std::string marker;
+  bool split;
+  std::vector<std::string> lines;  // of "A\r", then "\nB\r\n"
+};
+
+void PrintTo(const ReselectCase& c, std::ostream* os) { *os << c.name; }
+
+class LineBufferReselectTest : public ::testing::TestWithParam<ReselectCase> {};
+
+TEST_P(LineBufferReselectTest, OnlyTheSameModeKeepsThePendingPartner) {
+  const ReselectCase& c = GetParam();
+  LineBuffer buffer;
+  buffer.SetMarker("\r\n", true);
+  std::vector<std::string> lines = Cut(buffer, {"A\r"});
+  buffer.SetMarker(c.marker, c.split);
+  for (const std::string& line : Cut(buffer, {"\nB\r\n"})) lines.push_back(line);
+  EXPECT_EQ(lines, c.lines);
+  EXPECT_EQ(buffer.Held(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, LineBufferReselectTest,
+    ::testing::Values(ReselectCase{"SameSplitMode", "\r\n", true, {"A|", "B|"}},
+                      ReselectCase{"SplitWithAnotherMarker", "\n", true, {"A|", "|", "B|"}},
+                      ReselectCase{"ByteExactCrLf", "\r\n", false, {"A|", "\nB|"}}),
+    [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace torvane

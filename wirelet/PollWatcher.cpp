@@ -4,6 +4,8 @@
 
 #include <chrono>
 
+#include "SocketApi.h"
+
 namespace torvane {
 
 int PollWatcher::Watch(SocketHandle socket) {
@@ -11,6 +13,7 @@ int PollWatcher::Watch(SocketHandle socket) {
   ++generation_;
   read_ = false;
   write_ = false;
+  closeTold_ = false;
   return 0;
 }
 
@@ -27,18 +30,28 @@ SocketWatcher::WaitResult PollWatcher::WaitStep(int maxMs) {
     if (client_ != nullptr) client_->OnReadable();
     return WaitResult::kContinue;
   }
-  if (fd_ < 0 || (!read_ && !write_)) {
+  if (fd_ < 0 || (!read_ && !write_ && closeTold_)) {
     // Hang-up and error are reported even when not asked for, so a socket
-    // with both directions off is left out rather than polled.
+    // with nothing left to watch is left out rather than polled.
     poll(nullptr, 0, maxMs);
     return WaitResult::kContinue;
   }
-  pollfd entry{fd_, static_cast<short>((read_ ? POLLIN : 0) | (write_ ? POLLOUT : 0)), 0};
+  const short closing = POLLRDHUP | POLLHUP | POLLERR;
+  pollfd entry{fd_,
+               static_cast<short>((read_ ? POLLIN : 0) | (write_ ? POLLOUT : 0) |
+                                  (closeTold_ ? 0 : POLLRDHUP)),
+               0};
   if (poll(&entry, 1, maxMs) <= 0 || client_ == nullptr) return WaitResult::kContinue;
   const unsigned generation = generation_;
   if (write_ && (entry.revents & (POLLOUT | POLLERR | POLLHUP)) != 0) client_->OnWritable();
   if (generation_ == generation && read_ && (entry.revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
     client_->OnReadable();
+  }
+  if (generation_ == generation && !closeTold_ && (entry.revents & closing) != 0) {
+    closeTold_ = true;
+    // SO_ERROR: the reset or time-out that ended the connection, 0 for the
+    // peer's normal close.
+    client_->OnClosed(Sockets().connectError(fd_));
   }
   return WaitResult::kContinue;
 }

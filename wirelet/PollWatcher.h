@@ -1,6 +1,8 @@
 // A SocketWatcher with its own poll() loop, for a thread without a Qt event
 // loop: notifications are delivered only from WaitStep() (the engine's waits,
-// DoEvents, or RunFor/RunUntil).
+// DoEvents, or RunFor/RunUntil). The peer's close (end of its data, a hang-up
+// or an error) is told once with the socket's pending error, as WinSock's
+// FD_CLOSE, whichever directions are on.
 #ifndef TORVANE_WIRELET_POLLWATCHER_H_
 #define TORVANE_WIRELET_POLLWATCHER_H_
 
@@ -38,6 +40,7 @@ class PollWatcher : public SocketWatcher {
   bool read_ = false;
   bool write_ = false;
   bool postedRead_ = false;
+  bool closeTold_ = false;
   std::vector<std::function<void()>> tasks_;
 };
 

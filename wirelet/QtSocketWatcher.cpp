@@ -1,11 +1,21 @@
 #include "QtSocketWatcher.h"
 
+#include <poll.h>
+
 #include <QCoreApplication>
-#include <QTimer>
+
+#include "SocketApi.h"
 
 namespace torvane {
+namespace {
+constexpr int kCloseCheckMs = 200;
+}  // namespace
 
-QtSocketWatcher::QtSocketWatcher() : context_(std::make_unique<QObject>()) {}
+QtSocketWatcher::QtSocketWatcher() : context_(std::make_unique<QObject>()) {
+  closeCheck_ = new QTimer(context_.get());
+  closeCheck_->setInterval(kCloseCheckMs);
+  QObject::connect(closeCheck_, &QTimer::timeout, context_.get(), [this] { CheckClosed(); });
+}
 
 QtSocketWatcher::~QtSocketWatcher() {
   client_ = nullptr;
@@ -22,6 +32,9 @@ int QtSocketWatcher::Watch(SocketHandle socket) {
   }
   read_ = nullptr;
   write_ = nullptr;
+  closeCheck_->stop();
+  socket_ = socket;
+  closeTold_ = false;
   if (socket == kNoSocket) return 0;
   const auto fd = static_cast<qintptr>(socket);
   read_ = new QSocketNotifier(fd, QSocketNotifier::Read, context_.get());
@@ -39,6 +52,21 @@ int QtSocketWatcher::Watch(SocketHandle socket) {
 
 void QtSocketWatcher::EnableRead(bool on) {
   if (read_ != nullptr) read_->setEnabled(on);
+  // With read on, the read notifier fires at the close and the reads find it.
+  if (on || socket_ == kNoSocket || closeTold_) {
+    closeCheck_->stop();
+  } else if (!closeCheck_->isActive()) {
+    closeCheck_->start();
+  }
+}
+
+void QtSocketWatcher::CheckClosed() {
+  if (socket_ == kNoSocket || closeTold_ || client_ == nullptr) return;
+  pollfd entry{static_cast<int>(socket_), POLLRDHUP, 0};
+  if (poll(&entry, 1, 0) <= 0 || (entry.revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0) return;
+  closeTold_ = true;
+  closeCheck_->stop();
+  client_->OnClosed(Sockets().connectError(socket_));
 }
 
 void QtSocketWatcher::EnableWrite(bool on) {

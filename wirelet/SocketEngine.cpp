@@ -25,6 +25,34 @@ bool IsDeferredConnectError(int code) {
          code == kWsaNetUnreachable || code == kWsaConnReset;
 }
 
+// Errors of recv after which the connection cannot carry data any more: it
+// is closed with the code rather than left to look connected. Others (no
+// buffer space, interrupted ...) may pass, and the socket stays open.
+bool MeansConnectionGone(int code) {
+  switch (code) {
+    case 10050:  // network is down
+    case 10051:  // network is unreachable
+    case 10052:  // dropped by keep-alive or reset
+    case kWsaConnAborted:
+    case kWsaConnReset:
+    case kWsaNotConnected:
+    case 10058:  // shut down
+    case kWsaTimedOut:
+    case 10064:  // host is down
+    case kWsaHostUnreachable:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool EndsQuietly(int code) {
+  return code == kWsaWouldBlock || code == kWsaNotSocket || code == kWsaConnAborted ||
+         code == kWsaConnReset;
+}
+
+std::string RecvErrorText(int code) { return "socket error in recv: " + std::to_string(code); }
+
 std::string Dotted(uint32_t networkOrder) {
   return networkOrder == 0 ? std::string() : DottedAddress(networkOrder);
 }
@@ -217,6 +245,8 @@ int SocketEngine::StartConnect() {
   closePending_ = false;
   closeCode_ = 0;
   lineBuffer_.Clear();
+  closeLines_.clear();
+  closePartial_.clear();
 
   uint32_t address = 0;
   int32_t port = 0;
@@ -283,6 +313,8 @@ int SocketEngine::StartConnect() {
   dataWaiting_ = false;
   readyToSend_ = true;
   pendingConnectError_ = 0;
+  peerClosed_ = false;
+  peerCloseCode_ = 0;
   connectDone_ = false;
   connectResult_ = 0;
   connectDescription_.clear();
@@ -351,7 +383,9 @@ void SocketEngine::HandleConnectEvent() {
     return;
   }
   UpdateReadWatch();
+  const uint64_t generation = generation_;
   FireConnectResult(0, {});
+  if (generation_ == generation) FinishPeerClose();
 }
 
 void SocketEngine::FireConnectResult(int code, const std::string& text) {
@@ -430,9 +464,9 @@ void SocketEngine::HandshakeRead() {
   UpdateReadWatch();
   const uint64_t generation = generation_;
   FireConnectResult(0, {});
-  if (generation_ == generation && acceptData_ && lineBuffer_.HeldCount() > 0) {
-    watcher_->PostRead();
-  }
+  if (generation_ != generation) return;
+  if (peerClosed_) return FinishPeerClose();
+  if (acceptData_ && lineBuffer_.HeldCount() > 0) watcher_->PostRead();
 }
 
 void SocketEngine::FailHandshake(int code, const std::string& text, bool errorEvent) {
@@ -457,7 +491,7 @@ void SocketEngine::OnReadable() {
   }
   if (handshaking_) return HandshakeRead();
   if (inPass_) return;
-  if (!acceptData_) return PeekForClose();
+  if (!acceptData_) return ReadAhead();
   RunReceivePass();
 }
 
@@ -475,28 +509,83 @@ void SocketEngine::UpdateReadWatch() {
   watcher_->EnableRead(on);
 }
 
-void SocketEngine::PeekForClose() {
-  char byte;
-  SocketSize n = Sockets().recv(socket_, &byte, 1, MSG_PEEK);
-  if (n > 0) {
-    // Delivery waits for AcceptData; stop listening until then.
-    dataWaiting_ = true;
-    UpdateReadWatch();
-    return;
-  }
-  if (n == 0) return HandleClose(0);
-  int code = Sockets().lastError();
-  if (code == kWsaConnAborted || code == kWsaConnReset) HandleClose(code);
+void SocketEngine::OnClosed(int code) {
+  if (socket_ == kNoSocket || peerClosed_) return;
+  peerClosed_ = true;
+  peerCloseCode_ = code;
+  // Until the connect is complete, during a handshake (whose reads see the
+  // close) and inside a pass, the close waits for them.
+  if (!connected_ || handshaking_ || inPass_) return;
+  HandleClose(code);
 }
 
+void SocketEngine::FinishPeerClose() {
+  if (peerClosed_ && Connected() && !inPass_) HandleClose(peerCloseCode_);
+}
+
+void SocketEngine::ReadAhead() {
+  // AcceptData off: bytes go into the line buffer, undelivered, while it has
+  // room, so the peer's close is seen (WinSock tells of a close only once the
+  // bytes before it are read). What does not fit waits in the system's buffer.
+  for (;;) {
+    std::span<char> space = lineBuffer_.FreeSpace();
+    if (space.empty()) {
+      dataWaiting_ = true;
+      UpdateReadWatch();
+      return;
+    }
+    SocketSize n = Sockets().recv(socket_, space.data(), space.size(), 0);
+    if (n > 0) {
+      lineBuffer_.Commit(static_cast<size_t>(n));
+      continue;
+    }
+    if (n == 0) return HandleClose(peerClosed_ ? peerCloseCode_ : 0);
+    int code = Sockets().lastError();
+    if (!MeansConnectionGone(code)) return;
+    const uint64_t generation = generation_;
+    if (!EndsQuietly(code)) events_.OnError(code, RecvErrorText(code));
+    if (generation_ == generation && socket_ != kNoSocket) HandleClose(code);
+    return;
+  }
+}
+
+// The connection's end: everything the socket still holds is read and
+// delivered, whatever AcceptData says (the bytes would be lost with the
+// socket), then the connection is closed with code, or with the error the
+// reads ended with when code is 0.
 void SocketEngine::HandleClose(int code) {
   const uint64_t generation = generation_;
   inPass_ = true;
-  DeliverRemaining();
+  closing_ = true;
+  watcher_->EnableRead(false);
+  int readError = 0;
+  std::string chunk;
+  bool eol = false;
+  while (generation_ == generation) {
+    while (generation_ == generation && lineBuffer_.NextLine(chunk, eol)) Deliver(chunk, eol);
+    if (generation_ != generation) break;
+    std::span<char> space = lineBuffer_.FreeSpace();
+    if (space.empty()) {
+      Deliver(lineBuffer_.TakeAll(), false);
+      continue;
+    }
+    SocketSize n = Sockets().recv(socket_, space.data(), space.size(), 0);
+    if (n > 0) {
+      lineBuffer_.Commit(static_cast<size_t>(n));
+      continue;
+    }
+    if (n < 0) {
+      int error = Sockets().lastError();
+      if (error != kWsaWouldBlock && error != kWsaNotSocket) readError = error;
+    }
+    break;
+  }
+  if (generation_ == generation) DeliverRemaining();
   inPass_ = false;
+  closing_ = false;
   if (generation_ != generation) return;
   closePending_ = false;
-  DoDisconnect(code);
+  DoDisconnect(code != 0 ? code : readError);
 }
 
 void SocketEngine::RunReceivePass() {
@@ -525,18 +614,19 @@ void SocketEngine::RunReceivePass() {
       continue;
     }
     if (n == 0) {
-      closeCode = 0;
+      closeCode = peerClosed_ ? peerCloseCode_ : 0;
       break;
     }
     int code = Sockets().lastError();
-    if (code == kWsaConnAborted || code == kWsaConnReset) {
-      closeCode = code;
-    } else if (code != kWsaWouldBlock && code != kWsaNotSocket) {
-      events_.OnError(code, "socket error in recv: " + std::to_string(code));
-    }
+    if (!EndsQuietly(code)) events_.OnError(code, RecvErrorText(code));
+    if (MeansConnectionGone(code)) closeCode = code;
     break;
   }
-  if (closeCode >= 0 && generation_ == generation) DeliverRemaining();
+  if (closeCode >= 0 && generation_ == generation) {
+    closing_ = true;
+    DeliverRemaining();
+    closing_ = false;
+  }
   inPass_ = false;
   if (generation_ != generation) return;
   if (closePending_) {
@@ -548,6 +638,7 @@ void SocketEngine::RunReceivePass() {
     DoDisconnect(closeCode);
     return;
   }
+  if (peerClosed_) return HandleClose(peerCloseCode_);
   UpdateReadWatch();
 }
 
@@ -562,7 +653,9 @@ void SocketEngine::DeliverRemaining() {
 
 void SocketEngine::Deliver(std::string_view bytes, bool eol) {
   if (hasDeadline_ && !absoluteTimeout_) StartDeadline();
-  if (timeout_ > 0) {
+  if (timeout_ > 0 && closing_ && singleLineMode_ && getLineDone_) {
+    KeepClosingLine(bytes, eol);
+  } else if (timeout_ > 0) {
     try {
       size_t limit = 20 * static_cast<size_t>(lineBuffer_.Capacity());
       if (getLineText_.size() + bytes.size() > limit) getLineText_.clear();
@@ -577,6 +670,19 @@ void SocketEngine::Deliver(std::string_view bytes, bool eol) {
     }
   }
   events_.OnDataIn(bytes, eol);
+}
+
+void SocketEngine::KeepClosingLine(std::string_view bytes, bool eol) {
+  try {
+    closePartial_.append(bytes);
+    if (eol) {
+      closeLines_.push_back(std::move(closePartial_));
+      closePartial_.clear();
+    }
+  } catch (const std::bad_alloc&) {
+    closePartial_.clear();
+    events_.OnError(kErrOutOfMemory, "Out of memory in DataIn [WRLMsg].");
+  }
 }
 
 // ---------------------------------------------------------------- disconnect
@@ -665,6 +771,8 @@ void SocketEngine::ResetIdle() {
   acceptData_ = true;
   dataWaiting_ = false;
   pendingConnectError_ = 0;
+  peerClosed_ = false;
+  peerCloseCode_ = 0;
 }
 
 // ---------------------------------------------------------------- sending
@@ -754,6 +862,11 @@ void SocketEngine::DoEvents() { watcher_->WaitStep(kWaitStepMs); }
 
 int SocketEngine::GetLine(std::string& line) {
   line.clear();
+  if (!closeLines_.empty()) {
+    line = std::move(closeLines_.front());
+    closeLines_.pop_front();
+    return 0;
+  }
   if (!Connected()) {
     errorText_ = "Disconnected.";
     return kErrWait;

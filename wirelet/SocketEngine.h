@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -98,7 +99,9 @@ class SocketEngine : private SocketWatcher::Client {
   // (10035 when not all), Timeout > 0 waits until everything is sent.
   int Send(std::string_view bytes);
   int SendLine(std::string_view bytes);  // bytes + CR LF
-  // Timeout > 0 only: waits for the next line of text.
+  // Timeout > 0 only: waits for the next line of text. Lines that the peer's
+  // close delivered after the one a GetLine took are kept for the next calls,
+  // also once the connection is gone.
   int GetLine(std::string& line);
   // One wait step of the event loop (20 ms at most).
   void DoEvents();
@@ -123,6 +126,7 @@ class SocketEngine : private SocketWatcher::Client {
   // its owner takes that place and forwards them.
   void OnReadable() override;
   void OnWritable() override;
+  void OnClosed(int code) override;
   SocketWatcher& Watcher() { return *watcher_; }
 
  private:
@@ -148,10 +152,12 @@ class SocketEngine : private SocketWatcher::Client {
   void FailHandshake(int code, const std::string& text, bool errorEvent);
   void FireConnectResult(int code, const std::string& text);
   void RunReceivePass();
-  void PeekForClose();
+  void ReadAhead();
   void HandleClose(int code);
+  void FinishPeerClose();
   void DeliverRemaining();
   void Deliver(std::string_view bytes, bool eol);
+  void KeepClosingLine(std::string_view bytes, bool eol);
   int DoDisconnect(int code);
   void CloseQuietly();
   void ResetIdle();
@@ -175,6 +181,8 @@ class SocketEngine : private SocketWatcher::Client {
   bool inPass_ = false;
   bool closePending_ = false;
   int closeCode_ = 0;
+  bool peerClosed_ = false;  // the watcher told of the peer's close
+  int peerCloseCode_ = 0;
   bool linger_ = true;
   bool keepAlive_ = false;
   bool noDelay_ = false;
@@ -205,6 +213,9 @@ class SocketEngine : private SocketWatcher::Client {
   LineBuffer lineBuffer_;
   std::string getLineText_;
   bool getLineDone_ = false;
+  bool closing_ = false;  // delivering what the connection held at its end
+  std::deque<std::string> closeLines_;
+  std::string closePartial_;
   int pendingConnectError_ = 0;
   bool connectDone_ = false;
   int connectResult_ = 0;

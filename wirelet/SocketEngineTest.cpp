@@ -153,6 +153,114 @@ TEST_F(SocketEngineTest, PeerReset_DisconnectedCarries10054) {
   EXPECT_TRUE(rec.Only("Error").empty());
 }
 
+// How the peer ends the connection, and whether the client takes data then.
+struct PeerCloseCase {
+  const char* name;
+  bool acceptData;
+  bool reset;
+  Lines dataIn;  // checked unless empty
+  std::string disconnected;
+};
+
+void PrintTo(const PeerCloseCase& c, std::ostream* os) { *os << c.name; }
+
+class PeerCloseTest : public SocketEngineTest,
+                      public ::testing::WithParamInterface<PeerCloseCase> {};
+
+TEST_P(PeerCloseTest, EndsTheConnectionWithTheCloseCode) {
+  const PeerCloseCase& c = GetParam();
+  Signal connected;
+  LoopbackServer server([&](Peer& peer) {
+    connected.Wait();
+    peer.Send("one\r\nrest");
+    if (c.reset) {
+      peer.ReceiveExactly(1);  // the client's byte is read: the reset carries no data of its own
+      peer.Reset();
+    } else {
+      peer.Close();
+    }
+  });
+  Engine().SetEol("\r\n");
+  ConnectTo(server.Port());
+  Engine().SetAcceptData(c.acceptData);
+  if (c.reset) {
+    ASSERT_EQ(Engine().Send("x"), 0);
+  }
+  connected.Notify();
+  ASSERT_TRUE(rec.PumpUntil([&] { return !rec.Only("Disconnected").empty(); }))
+      << ::testing::PrintToString(rec.log);
+  rec.PumpUntil([] { return false; }, 100);
+  if (!c.dataIn.empty()) {
+    EXPECT_EQ(rec.Only("DataIn"), c.dataIn);
+  }
+  EXPECT_EQ(rec.Only("Disconnected"), Lines{c.disconnected});
+  EXPECT_FALSE(Engine().Connected());
+  EXPECT_EQ(Engine().SocketHandle(), kNoSocket);
+  EXPECT_TRUE(rec.Only("Error").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, PeerCloseTest,
+    ::testing::Values(
+        PeerCloseCase{
+            "NormalClose", true, false, {"DataIn one 1", "DataIn rest 0"}, "Disconnected 0 OK"},
+        PeerCloseCase{"NormalCloseWhileAcceptDataIsOff",
+                      false,
+                      false,
+                      {"DataIn one 1", "DataIn rest 0"},
+                      "Disconnected 0 OK"},
+        PeerCloseCase{
+            "Reset", true, true, {}, "Disconnected 10054 [10054] Connection reset by peer"},
+        PeerCloseCase{"ResetWhileAcceptDataIsOff",
+                      false,
+                      true,
+                      {},
+                      "Disconnected 10054 [10054] Connection reset by peer"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// More than the line buffer holds waits in the system's buffer; the close
+// behind it is still seen.
+TEST_F(SocketEngineTest, PeerCloseWhileAcceptDataIsOffAndTheLineBufferIsFull_DeliversAll) {
+  Signal connected;
+  LoopbackServer server([&](Peer& peer) {
+    connected.Wait();
+    peer.Send("abcdefghij\r\nk");
+    peer.Close();
+  });
+  std::string ignored;
+  ASSERT_EQ(Engine().Config("MaxLineLength=4", ignored), 0);
+  Engine().SetEol("\r\n");
+  ConnectTo(server.Port());
+  Engine().SetAcceptData(false);
+  connected.Notify();
+  ASSERT_TRUE(rec.PumpUntil([&] { return !rec.Only("Disconnected").empty(); }))
+      << ::testing::PrintToString(rec.log);
+  EXPECT_EQ(rec.Only("DataIn"),
+            (Lines{"DataIn abcd 0", "DataIn efgh 0", "DataIn ij 1", "DataIn k 0"}));
+  EXPECT_EQ(rec.log.back(), "Disconnected 0 OK");
+}
+
+TEST_F(SocketEngineTest, CloseToldWithACode_DeliversEverythingAndDisconnectsWithIt) {
+  Signal sent;
+  LoopbackServer server([&](Peer& peer) {
+    peer.Send("a\r\nb");
+    sent.Notify();
+    peer.WaitClosed();
+  });
+  Engine().SetEol("\r\n");
+  Engine().SetAcceptData(false);
+  ConnectTo(server.Port());
+  ASSERT_TRUE(sent.Wait());
+  rec.PumpUntil([] { return false; }, 100);
+  ASSERT_TRUE(rec.Only("DataIn").empty());
+  Engine().OnClosed(10052);
+  EXPECT_EQ(rec.Only("DataIn"), (Lines{"DataIn a 1", "DataIn b 0"}));
+  EXPECT_EQ(rec.log.back(), "Disconnected 10052 [10052] Net dropped connection or reset");
+  EXPECT_TRUE(
+      rec.Logged("Status Remote host disconnected. 10052 [10052] Net dropped connection or reset"));
+  EXPECT_FALSE(Engine().Connected());
+}
+
 TEST_F(SocketEngineTest, DisconnectInsideDataIn_ClosesAfterThePassAndFiresOnce) {
   LoopbackServer server([](Peer& peer) {
     peer.Send("L1\r\nL2\r\nL3");
@@ -457,18 +565,54 @@ TEST_F(SocketEngineTest, WatcherRefusingTheSocket_FailsTheConnectAndClosesIt) {
   EXPECT_TRUE(rec.log.empty());
 }
 
-SocketSize FailRecvWithEnobufs(SocketHandle, void*, size_t, int) { return errno = ENOBUFS, -1; }
+int failingRecvErrno = 0;
+SocketSize FailRecv(SocketHandle, void*, size_t, int) { return errno = failingRecvErrno, -1; }
 
-TEST_F(SocketEngineTest, RecvFailure_FiresErrorWithTheCode) {
+struct RecvFailureCase {
+  const char* name;
+  int errnoValue;
+  std::string error;
+  bool connectionGone;
+};
+
+void PrintTo(const RecvFailureCase& c, std::ostream* os) { *os << c.name; }
+
+class RecvFailureTest : public SocketEngineTest,
+                        public ::testing::WithParamInterface<RecvFailureCase> {};
+
+TEST_P(RecvFailureTest, FiresErrorAndClosesOnlyAConnectionThatIsGone) {
+  const RecvFailureCase& c = GetParam();
   LoopbackServer server([](Peer& peer) {
     peer.Send("data");
     peer.WaitClosed();
   });
   ConnectTo(server.Port());
-  ScopedSocketFunction fail(&SocketApi::recv, &FailRecvWithEnobufs);
-  ASSERT_TRUE(rec.PumpUntilLogged("Error 10055 socket error in recv: 10055"));
+  failingRecvErrno = c.errnoValue;
+  ScopedSocketFunction fail(&SocketApi::recv, &FailRecv);
+  ASSERT_TRUE(rec.PumpUntilLogged("Error " + c.error));
+  rec.PumpUntil([] { return false; }, 100);
   EXPECT_TRUE(rec.Only("DataIn").empty());
+  EXPECT_EQ(Engine().Connected(), !c.connectionGone);
+  if (c.connectionGone) {
+    const std::string code = c.error.substr(0, 5);
+    EXPECT_EQ(rec.Only("Disconnected"),
+              Lines{"Disconnected " + code + " " + FormatErrorCode(std::stoi(code))});
+    EXPECT_EQ(Engine().SocketHandle(), kNoSocket);
+  } else {
+    EXPECT_TRUE(rec.Only("Disconnected").empty());
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Codes, RecvFailureTest,
+    ::testing::Values(
+        RecvFailureCase{"NoBufferSpace", ENOBUFS, "10055 socket error in recv: 10055", false},
+        RecvFailureCase{"TimedOut", ETIMEDOUT, "10060 socket error in recv: 10060", true},
+        RecvFailureCase{"NetworkReset", ENETRESET, "10052 socket error in recv: 10052", true},
+        RecvFailureCase{"NetworkDown", ENETDOWN, "10050 socket error in recv: 10050", true},
+        RecvFailureCase{"HostUnreachable", EHOSTUNREACH, "10065 socket error in recv: 10065",
+                        true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // A failed look-up may have written the address; the engine must not keep it.
 int FailLookupNoName(const char*, uint32_t* address) {
@@ -671,6 +815,24 @@ TEST_F(WaitingEngineTest, GetLine_TakesOneLineAtATimeAcrossReads) {
   EXPECT_EQ(rec.Only("DataIn"), (Lines{"DataIn zero 1", "DataIn first part 1", "DataIn second 1"}));
 }
 
+TEST_F(WaitingEngineTest, GetLine_CrLfSplitBetweenTwoCallsEndsOneLine) {
+  Signal firstLine;
+  LoopbackServer server([&](Peer& peer) {
+    peer.Send("A\r");
+    firstLine.Wait();
+    peer.Send("\nB\r\n");
+    peer.WaitClosed();
+  });
+  ASSERT_EQ(ConnectWaiting(server.Port()), 0);
+  std::string line;
+  ASSERT_EQ(Engine().GetLine(line), 0) << Engine().ErrorText();
+  EXPECT_EQ(line, "A");
+  firstLine.Notify();
+  ASSERT_EQ(Engine().GetLine(line), 0) << Engine().ErrorText();
+  EXPECT_EQ(line, "B");
+  EXPECT_EQ(rec.Only("DataIn"), (Lines{"DataIn A 1", "DataIn B 1"}));
+}
+
 TEST_F(WaitingEngineTest, GetLine_JoinsChunksOfAFullLineBuffer) {
   LoopbackServer server([&](Peer& peer) {
     peer.Send("abcdefghij\r\n");
@@ -705,6 +867,23 @@ TEST_F(WaitingEngineTest, GetLine_PeerClosingEndsTheWait) {
   EXPECT_EQ(Engine().GetLine(line), kErrWait);
   EXPECT_EQ(Engine().ErrorText(), "Disconnected.");
   EXPECT_TRUE(rec.Logged("DataIn partial 0"));
+}
+
+TEST_F(WaitingEngineTest, GetLine_LinesThatCameWithTheCloseAreStillTaken) {
+  LoopbackServer server([](Peer& peer) {
+    peer.Send("L1\r\nL2\r\nL3\r\nrest");
+    peer.Close();
+  });
+  ASSERT_EQ(ConnectWaiting(server.Port()), 0);
+  std::string line;
+  for (const char* expected : {"L1", "L2", "L3"}) {
+    ASSERT_EQ(Engine().GetLine(line), 0) << Engine().ErrorText();
+    EXPECT_EQ(line, expected);
+    rec.PumpUntil([] { return false; }, 50);  // the close may arrive between two calls
+  }
+  EXPECT_EQ(Engine().GetLine(line), kErrWait);
+  EXPECT_EQ(Engine().ErrorText(), "Disconnected.");
+  EXPECT_EQ(rec.Only("Disconnected"), Lines{"Disconnected 0 OK"});
 }
 
 TEST_F(WaitingEngineTest, GetLine_NeedsAConnectionAndATimeout) {

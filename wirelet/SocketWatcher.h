@@ -17,6 +17,10 @@ class SocketWatcher {
    public:
     virtual void OnReadable() = 0;
     virtual void OnWritable() = 0;
+    // The peer closed or reset the connection (WinSock's FD_CLOSE): told once
+    // per watched socket, whether read is on or not, with the WinSock code of
+    // the close (0 for a normal one). Bytes may still wait to be read.
+    virtual void OnClosed(int code) = 0;
 
    protected:
     ~Client() = default;

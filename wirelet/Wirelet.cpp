@@ -4,7 +4,7 @@
 #include <limits>
 #include <new>
 
-#include "AnsiText.h"
+#include "CodePageText.h"
 #include "ErrorCodes.h"
 #include "ErrorInfo.h"
 
@@ -68,6 +68,10 @@ Wirelet::Wirelet(const WatcherFactory& makeWatcher, std::function<void()> onDest
   EngineEvents& events = *this;
   engine_.reset(new SocketEngine(events, std::move(watcher)));
   watcher_->SetClient(this);
+  if (SystemAnsiCodePage() == 932) {
+    std::string ignored;
+    engine_->Config("CharsetMode=1", ignored);
+  }
 }
 
 Wirelet::~Wirelet() {
@@ -117,6 +121,11 @@ void Wirelet::OnWritable() {
   engine_->OnWritable();
 }
 
+void Wirelet::OnClosed(int code) {
+  Entry entry(*this, true);
+  engine_->OnClosed(code);
+}
+
 // ------------------------------------------------------------------ errors
 
 HResult Wirelet::Begin() {
@@ -152,63 +161,11 @@ HResult Wirelet::RunTimeOnly(uint32_t helpContext) {
 // ------------------------------------------------------------------ text
 
 std::string Wirelet::DecodeText(std::string_view bytes) const {
-  switch (engine_->CodePage()) {
-    case 65001:
-      return std::string(bytes);
-    case 28591: {
-      std::string out;
-      for (unsigned char c : bytes) {
-        if (c < 0x80) {
-          out += static_cast<char>(c);
-        } else {
-          out += static_cast<char>(0xC0 | (c >> 6));
-          out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-      }
-      return out;
-    }
-    case 20127: {
-      std::string out(bytes);
-      for (char& c : out) {
-        if (static_cast<unsigned char>(c) >= 0x80) c = '?';
-      }
-      return out;
-    }
-    default:
-      return AnsiToUtf8(bytes);
-  }
+  return CodePageToUtf8(engine_->CodePage(), bytes);
 }
 
 std::string Wirelet::EncodeText(std::string_view utf8) const {
-  switch (engine_->CodePage()) {
-    case 65001:
-      return std::string(utf8);
-    case 28591:
-    case 20127: {
-      const unsigned limit = engine_->CodePage() == 28591 ? 0xFF : 0x7F;
-      std::string out;
-      for (size_t i = 0; i < utf8.size();) {
-        unsigned char c = utf8[i];
-        unsigned code = c;
-        size_t length = 1;
-        if (c >= 0xC0 && c < 0xE0 && i + 1 < utf8.size()) {
-          code = ((c & 0x1F) << 6) | (utf8[i + 1] & 0x3F);
-          length = 2;
-        } else if (c >= 0xE0 && c < 0xF0) {
-          code = 0x10000;
-          length = 3;
-        } else if (c >= 0xF0) {
-          code = 0x10000;
-          length = 4;
-        }
-        out += code <= limit ? static_cast<char>(code) : '?';
-        i += length;
-      }
-      return out;
-    }
-    default:
-      return Utf8ToAnsi(utf8);
-  }
+  return Utf8ToCodePage(engine_->CodePage(), utf8);
 }
 
 // ------------------------------------------------------------------ events

@@ -163,8 +163,9 @@ class Wirelet final : public IWirelet,
   HResult Load(PropertyBag& bag) override;
   HResult Save(PropertyBag& bag) override;
 
-  // Text conversions with the CodePage setting (0 and 1252: Windows-1252,
-  // 65001: UTF-8, 28591: Latin-1, 20127: ASCII; others as Windows-1252).
+  // Text conversions with the CodePage setting (0: the system's ANSI code
+  // page; see CodePageText.h). Config accepts any number, as it always did;
+  // a page the system cannot convert acts as Windows-1252.
   std::string DecodeText(std::string_view bytes) const;
   std::string EncodeText(std::string_view utf8) const;
 
@@ -196,6 +197,7 @@ class Wirelet final : public IWirelet,
   // SocketWatcher::Client: forwards to the engine inside an Entry.
   void OnReadable() override;
   void OnWritable() override;
+  void OnClosed(int code) override;
 
   void Fire(DispId id, std::span<Variant> values);
   HResult Begin();

@@ -86,6 +86,29 @@ TEST(WireletQtTest, EventsArriveFromTheQtEventLoop) {
   events.erase(ready);
   EXPECT_EQ(events, (std::vector<std::string>{"ConnectionStatus", "Connected", "DataIn one",
                                               "DataIn two", "ConnectionStatus", "Disconnected"}));
+
+  // AcceptData off and more than the line buffer holds: the close is still
+  // seen, and everything is delivered before Disconnected.
+  LoopbackServer closing([](Peer& peer) {
+    peer.ReceiveExactly(1);
+    peer.Send("abcdefghij\r\n");
+    peer.Close();
+  });
+  Variant lineLength[] = {Variant::String("MaxLineLength=4")};
+  ASSERT_EQ(control->Invoke(501, kDispatchMethod, lineLength, nullptr, nullptr), kSOk);
+  events.clear();
+  Variant again[] = {Variant::String("127.0.0.1"), Variant::I4(closing.Port())};
+  ASSERT_EQ(control->Invoke(502, kDispatchMethod, again, nullptr, nullptr), kSOk);
+  ASSERT_TRUE(RunLoopUntil([&] { return !events.empty() && events.back() == "Connected"; }));
+  Variant off[] = {Variant::Bool(false)};
+  ASSERT_EQ(control->Invoke(1, kDispatchPropertyPut, off, nullptr, nullptr), kSOk);
+  Variant go[] = {Variant::String("g")};
+  ASSERT_EQ(control->Invoke(506, kDispatchMethod, go, nullptr, nullptr), kSOk);
+  ASSERT_TRUE(RunLoopUntil([&] { return events.back() == "Disconnected"; }));
+  events.erase(std::remove(events.begin(), events.end(), "ReadyToSend"), events.end());
+  EXPECT_EQ(events,
+            (std::vector<std::string>{"ConnectionStatus", "Connected", "DataIn abcd", "DataIn efgh",
+                                      "DataIn ij", "ConnectionStatus", "Disconnected"}));
   point->Unadvise(cookie);
   sink->Release();
   control.Reset();

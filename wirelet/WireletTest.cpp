@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -359,6 +363,129 @@ TEST_F(WireletTest, CodePageConvertsSentAndReceivedText) {
   ASSERT_TRUE(PumpUntilEvent("DataIn \xc3\xa9 True"));
   server.Join();
   EXPECT_EQ(received, "\xe9\xc3\xa9\r\n");
+}
+
+// The peer ends the connection while the client takes no data.
+struct ControlCloseCase {
+  const char* name;
+  bool reset;
+  std::string disconnected;
+};
+
+void PrintTo(const ControlCloseCase& c, std::ostream* os) { *os << c.name; }
+
+class WireletPeerCloseTest : public WireletTest,
+                             public ::testing::WithParamInterface<ControlCloseCase> {};
+
+TEST_P(WireletPeerCloseTest, AcceptDataOff_ConnectedTurnsFalseWithTheCloseCode) {
+  const ControlCloseCase& c = GetParam();
+  LoopbackServer server([&](Peer& peer) {
+    peer.ReceiveExactly(1);
+    peer.Send("last\r\n");
+    if (c.reset) {
+      peer.Reset();
+    } else {
+      peer.Close();
+    }
+  });
+  ASSERT_EQ(Put("EOL", Variant::String("\r\n")), kSOk);
+  ConnectTo(server.Port());
+  ASSERT_EQ(Put("AcceptData", Variant::Bool(false)), kSOk);
+  ASSERT_EQ(Call("Send", {Variant::String("x")}), kSOk);
+  ASSERT_TRUE(PumpUntil([&] { return Get("Connected") == Variant::Bool(false); }))
+      << ::testing::PrintToString(events);
+  EXPECT_EQ(events.back(), c.disconnected);
+  if (!c.reset) {
+    EXPECT_TRUE(PumpUntilEvent("DataIn last True"));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, WireletPeerCloseTest,
+    ::testing::Values(ControlCloseCase{"NormalClose", false, "Disconnected 0 OK"},
+                      ControlCloseCase{"Reset", true,
+                                       "Disconnected 10054 [10054] Connection reset by peer"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Each page as the system converts it, sent and received through the control.
+struct ControlPageCase {
+  const char* name;
+  const char* setting;
+  std::string text;
+  std::string bytes;
+};
+
+void PrintTo(const ControlPageCase& c, std::ostream* os) { *os << c.name; }
+
+class WireletCodePageTest : public WireletTest,
+                            public ::testing::WithParamInterface<ControlPageCase> {};
+
+TEST_P(WireletCodePageTest, SendsAndReceivesThePagesBytes) {
+  const ControlPageCase& c = GetParam();
+  std::string received;
+  LoopbackServer server([&](Peer& peer) {
+    received = peer.ReceiveExactly(c.bytes.size());
+    peer.Send(c.bytes);
+    peer.WaitClosed();
+  });
+  Variant result;
+  ASSERT_EQ(Call("Config", {Variant::String(c.setting)}, &result), kSOk);
+  ConnectTo(server.Port());
+  ASSERT_EQ(Call("Send", {Variant::String(c.text)}), kSOk);
+  EXPECT_TRUE(PumpUntilEvent("DataIn " + c.text + " True"));
+  server.Join();
+  EXPECT_EQ(received, c.bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Pages, WireletCodePageTest,
+    ::testing::Values(
+        ControlPageCase{"Cyrillic", "CodePage=1251", "\xD0\x9F\xD1\x80\xD0\xB8", "\xCF\xF0\xE8"},
+        ControlPageCase{"Japanese", "CodePage=932", "\xE6\x97\xA5\xE6\x9C\xAC", "\x93\xFA\x96\x7B"},
+        ControlPageCase{"Koi8", "codepage=20866", "\xD0\x9F\xD1\x80\xD0\xB8", "\xF0\xD2\xC9"},
+        ControlPageCase{"Oem", "CodePage=437", "\xC3\xA9\xE2\x96\x91", "\x82\xB0"},
+        ControlPageCase{"UnknownPageActsAsWindows1252", "CodePage=12345", "\xE2\x82\xAC", "\x80"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(WireletTest, ConfigKeepsAnyCodePageNumber) {
+  Variant result;
+  for (const char* value : {"12345", "-7", "0"}) {
+    ASSERT_EQ(Call("Config", {Variant::String(std::string("CodePage=") + value)}, &result), kSOk);
+    ASSERT_EQ(Call("Config", {Variant::String("CodePage")}, &result), kSOk);
+    EXPECT_EQ(result, Variant::String(value));
+  }
+}
+
+// A control created while the program's locale is Japanese (Shift_JIS). No
+// such locale ships here, so the test builds one of its own.
+TEST(WireletLocaleTest, JapaneseAnsiCodePage_SetsCharsetModeAndPageZeroReadsShiftJis) {
+  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "wirelet-locale";
+  std::filesystem::create_directories(dir);
+  const std::string command = "localedef -f SHIFT_JIS -i ja_JP --no-warnings=ascii '" +
+                              (dir / "ja_JP.SJIS").string() + "' >/dev/null 2>&1";
+  if (std::system(command.c_str()) != 0) GTEST_SKIP() << "localedef cannot build ja_JP.SJIS";
+  const std::string saved = std::setlocale(LC_CTYPE, nullptr);
+  setenv("LOCPATH", dir.c_str(), 1);
+  const bool japanese = std::setlocale(LC_CTYPE, "ja_JP.SJIS") != nullptr;
+  std::string charsetMode;
+  std::string text;
+  if (japanese) {
+    Wirelet* control = Wirelet::Create([] { return std::make_unique<PollWatcher>(); });
+    EXPECT_EQ(control->Config("CharsetMode", &charsetMode), kSOk);
+    text = control->DecodeText("\x93\xFA");
+    control->Release();
+  }
+  std::setlocale(LC_CTYPE, saved.c_str());
+  unsetenv("LOCPATH");
+  std::filesystem::remove_all(dir);
+  if (!japanese) GTEST_SKIP() << "the built locale could not be chosen";
+  EXPECT_EQ(charsetMode, "1");
+  EXPECT_EQ(text, "\xE6\x97\xA5");
+
+  Wirelet* control = Wirelet::Create([] { return std::make_unique<PollWatcher>(); });
+  EXPECT_EQ(control->Config("CharsetMode", &charsetMode), kSOk);
+  EXPECT_EQ(charsetMode, "0");
+  control->Release();
 }
 
 TEST_F(WireletTest, SendBytesAndSendWithoutConversion) {

@@ -36,6 +36,14 @@ NetworkLink::NetworkLink(IDispatch* control) : control_(control) {
   if (Succeeded(control_->QueryInterface(kIidConnectionPoint, reinterpret_cast<void**>(&point_)))) {
     point_->Advise(sink_, &cookie_);
   }
+  // The program's text is Windows-1252 whatever the system's ANSI code page
+  // (a UTF-8 locale, a Cyrillic Windows): the control must give back the very
+  // bytes, the transmitter's binary packets among them.
+  try {
+    Call("Config", kDispatchMethod, {Variant::String("CodePage=1252")});
+  } catch (const NetworkLinkError&) {
+    // A control without the setting converts with its own page.
+  }
 }
 
 NetworkLink::~NetworkLink() {

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <clocale>
 #include <memory>
 #include <string>
 
@@ -565,7 +566,15 @@ TEST_F(StationTest, RefusedTimingConnectionIsShownAsANetworkError) {
   EXPECT_EQ(prompter_.Texts().back().rfind("Error 10061: ", 0), 0U) << prompter_.Texts().back();
 }
 
+// Under a UTF-8 locale, so the control's default code page would be UTF-8: the
+// packets' bytes from 0x80 must still go out as they are.
 TEST_F(StationTest, TransmitterOverTcpKeepsItsOwnLinkBesideTheTimingLink) {
+  const std::string savedLocale = std::setlocale(LC_CTYPE, nullptr);
+  ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+  struct Restore {
+    std::string locale;
+    ~Restore() { std::setlocale(LC_CTYPE, locale.c_str()); }
+  } restore{savedLocale};
   std::atomic<int> packets{0};
   MapImageBytes copy{};
   testing::LoopbackServer transmitter([&](testing::Peer& peer) {
@@ -574,6 +583,7 @@ TEST_F(StationTest, TransmitterOverTcpKeepsItsOwnLinkBesideTheTimingLink) {
       if (p.size() != 14) return;
       const auto* b = reinterpret_cast<const uint8_t*>(p.data());
       const int address = b[3] * 256 + b[4];
+      if (address + 8 > static_cast<int>(copy.size())) return;  // a packet out of step
       for (int i = 0; i < 8; ++i) copy[address + i] = b[5 + i];
       ++packets;
       peer.Send("\x06");

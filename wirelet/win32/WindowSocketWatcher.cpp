@@ -62,7 +62,7 @@ LRESULT CALLBACK WindowSocketWatcher::WindowProc(HWND window, UINT message, WPAR
   switch (message) {
     case kSocketNotify:
       if (self->socket_ == kNoSocket || static_cast<SocketHandle>(wParam) != self->socket_) break;
-      self->OnSocketNotify(LOWORD(lParam));
+      self->OnSocketNotify(WSAGETSELECTEVENT(lParam), WSAGETSELECTERROR(lParam));
       return 0;
     case kCheck:
       self->OnCheck();
@@ -91,7 +91,7 @@ LRESULT CALLBACK WindowSocketWatcher::WindowProc(HWND window, UINT message, WPAR
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-void WindowSocketWatcher::OnSocketNotify(WORD event) {
+void WindowSocketWatcher::OnSocketNotify(WORD event, WORD error) {
   auto deliverRead = [this] {
     readOwed_ = false;
     const unsigned generation = generation_;
@@ -122,14 +122,18 @@ void WindowSocketWatcher::OnSocketNotify(WORD event) {
         readOwed_ = true;
       }
       break;
-    case FD_CLOSE:
+    case FD_CLOSE: {
       closed_ = true;
+      const unsigned generation = generation_;
+      if (client_ != nullptr) client_->OnClosed(error);
+      if (generation != generation_) break;
       if (read_) {
         deliverRead();
       } else {
         readOwed_ = true;
       }
       break;
+    }
     default:
       break;
   }

@@ -10,6 +10,8 @@
 //  - FD_READ and FD_CLOSE call OnReadable() while read is on; one that
 //    arrives while read is off is kept and posted when read is on again.
 //    After FD_CLOSE the socket stays readable.
+//  - FD_CLOSE also calls OnClosed() with the error of its high word, at once,
+//    whether read is on or not.
 // Everything runs on the thread that created the watcher; WSOCK32.DLL must be
 // held by the loader while a socket is watched.
 #ifndef TORVANE_WIRELET_WIN32_WINDOWSOCKETWATCHER_H_
@@ -65,7 +67,7 @@ class WindowSocketWatcher : public SocketWatcher {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-  void OnSocketNotify(WORD event);
+  void OnSocketNotify(WORD event, WORD error);
   void OnCheck();
   void PostCheck();
   bool Writable() const;

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -150,8 +151,14 @@ TEST(SocketWindowTest, DestroyedWithItsWatcher) {
 struct CountingClient : SocketWatcher::Client {
   void OnReadable() override { ++readable; }
   void OnWritable() override { ++writable; }
+  void OnClosed(int code) override {
+    ++closed;
+    closeCode = code;
+  }
   int readable = 0;
   int writable = 0;
+  int closed = 0;
+  int closeCode = -1;
 };
 
 // A socket from the loaded table, closed at the end.
@@ -324,6 +331,52 @@ INSTANTIATE_TEST_SUITE_P(
                                    Notify(w, other, FD_WRITE);
                                  },
                                  0, 0, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// FD_CLOSE as WinSock posts it, its error in the high word.
+struct CloseCase {
+  const char* name;
+  bool readOn;
+  bool forWatched;
+  WORD error;
+  int closed;
+};
+
+void PrintTo(const CloseCase& c, std::ostream* os) { *os << c.name; }
+
+class WatcherCloseTest : public ::testing::TestWithParam<CloseCase> {};
+
+TEST_P(WatcherCloseTest, TellsTheCloseAtOnceWithItsCode) {
+  const CloseCase& c = GetParam();
+  ASSERT_TRUE(WinsockLoader::Acquire());
+  {
+    WatchedSocket watched;
+    WatchedSocket other;
+    WindowSocketWatcher watcher;
+    CountingClient client;
+    watcher.SetClient(&client);
+    ASSERT_EQ(watcher.Watch(watched.Get()), 0);
+    watcher.EnableRead(c.readOn);
+    PostMessageA(watcher.Window(), WindowSocketWatcher::kSocketNotify,
+                 static_cast<WPARAM>(c.forWatched ? watched.Get() : other.Get()),
+                 MAKELPARAM(FD_CLOSE, c.error));
+    Steps(watcher, 6);
+    EXPECT_EQ(client.closed, c.closed);
+    if (c.closed > 0) {
+      EXPECT_EQ(client.closeCode, c.error);
+    }
+    EXPECT_EQ(client.readable > 0, c.readOn && c.forWatched);
+    watcher.Watch(kNoSocket);
+  }
+  WinsockLoader::Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Events, WatcherCloseTest,
+    ::testing::Values(CloseCase{"NormalWhileReadIsOn", true, true, 0, 1},
+                      CloseCase{"AbortedWhileReadIsOff", false, true, WSAECONNABORTED, 1},
+                      CloseCase{"ResetWhileReadIsOn", true, true, WSAECONNRESET, 1},
+                      CloseCase{"ForAnotherSocket", true, false, WSAECONNRESET, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct WaitCase {
@@ -527,25 +580,172 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(WindowEngineTest, DataHeldWhileAcceptDataIsOffArrivesWhenSwitchedOn) {
   Signal connected;
+  Signal sent;
   LoopbackServer server([&](Peer& peer) {
     connected.Wait();
     peer.Send("one\r\ntwo\r\n");
+    sent.Notify();
+    peer.WaitClosed();
   });
   Recorder rec;
   rec.engine->SetEol("\r\n");
   rec.ConnectTo(server.Port());
   rec.engine->SetAcceptData(false);
   connected.Notify();
-  server.Join();
+  ASSERT_TRUE(sent.Wait());
   rec.PumpFor(300);
   EXPECT_TRUE(rec.Only("DataIn").empty());
-  EXPECT_TRUE(rec.Only("Disconnected").empty());
   rec.engine->SetAcceptData(true);
-  ASSERT_TRUE(rec.PumpUntil([&] { return !rec.Only("Disconnected").empty(); }));
-  rec.PumpFor(100);
+  ASSERT_TRUE(rec.PumpUntilLogged("DataIn two 1"));
   EXPECT_EQ(rec.Only("DataIn"), (Lines{"DataIn one 1", "DataIn two 1"}));
-  EXPECT_EQ(rec.Only("Disconnected"), Lines{"Disconnected 0 OK"});
+  EXPECT_TRUE(rec.engine->Connected());
+  EXPECT_EQ(rec.engine->Disconnect(), 0);
 }
+
+// How the peer ends the connection, and whether the client takes data then.
+struct PeerCloseCase {
+  const char* name;
+  bool acceptData;
+  bool reset;
+  Lines dataIn;  // checked unless empty
+  std::string disconnected;
+};
+
+void PrintTo(const PeerCloseCase& c, std::ostream* os) { *os << c.name; }
+
+class WindowPeerCloseTest : public ::testing::TestWithParam<PeerCloseCase> {};
+
+TEST_P(WindowPeerCloseTest, EndsTheConnectionWithTheCloseCode) {
+  const PeerCloseCase& c = GetParam();
+  Signal connected;
+  LoopbackServer server([&](Peer& peer) {
+    connected.Wait();
+    peer.Send("one\r\nrest");
+    if (c.reset) {
+      peer.ReceiveExactly(1);
+      Sleep(100);
+      peer.Reset();
+    } else {
+      peer.Close();
+    }
+  });
+  Recorder rec;
+  rec.engine->SetEol("\r\n");
+  rec.ConnectTo(server.Port());
+  rec.engine->SetAcceptData(c.acceptData);
+  if (c.reset) {
+    ASSERT_EQ(rec.engine->Send("x"), 0);
+  }
+  connected.Notify();
+  ASSERT_TRUE(rec.PumpUntil([&] { return !rec.Only("Disconnected").empty(); }))
+      << ::testing::PrintToString(rec.log);
+  rec.PumpFor(100);
+  if (!c.dataIn.empty()) {
+    EXPECT_EQ(rec.Only("DataIn"), c.dataIn);
+  }
+  EXPECT_EQ(rec.Only("Disconnected").size(), 1u);
+  EXPECT_FALSE(rec.engine->Connected());
+  EXPECT_EQ(rec.engine->SocketHandle(), kNoSocket);
+  EXPECT_TRUE(rec.Only("Error").empty()) << ::testing::PrintToString(rec.log);
+  if (c.reset && RunningUnderWine()) {
+    GTEST_SKIP() << "Wine reports a reset by the peer as a normal close: " << rec.log.back();
+  }
+  EXPECT_EQ(rec.Only("Disconnected"), Lines{c.disconnected});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, WindowPeerCloseTest,
+    ::testing::Values(
+        PeerCloseCase{
+            "NormalClose", true, false, {"DataIn one 1", "DataIn rest 0"}, "Disconnected 0 OK"},
+        PeerCloseCase{"NormalCloseWhileAcceptDataIsOff",
+                      false,
+                      false,
+                      {"DataIn one 1", "DataIn rest 0"},
+                      "Disconnected 0 OK"},
+        PeerCloseCase{
+            "Reset", true, true, {}, "Disconnected 10054 [10054] Connection reset by peer"},
+        PeerCloseCase{"ResetWhileAcceptDataIsOff",
+                      false,
+                      true,
+                      {},
+                      "Disconnected 10054 [10054] Connection reset by peer"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The error WinSock gives with FD_CLOSE is what Disconnected carries, also
+// when the reads that follow see a normal end.
+TEST(WindowEngineTest, CloseNotificationCode_ReachesDisconnectedAfterEverythingIsDelivered) {
+  Signal sent;
+  LoopbackServer server([&](Peer& peer) {
+    peer.Send("a\r\nb");
+    sent.Notify();
+    peer.WaitClosed();
+  });
+  Recorder rec;
+  rec.engine->SetEol("\r\n");
+  rec.engine->SetAcceptData(false);
+  rec.ConnectTo(server.Port());
+  ASSERT_TRUE(sent.Wait());
+  rec.PumpFor(200);
+  ASSERT_TRUE(rec.Only("DataIn").empty());
+  PostMessageA(rec.Watcher().Window(), WindowSocketWatcher::kSocketNotify,
+               static_cast<WPARAM>(rec.engine->SocketHandle()), MAKELPARAM(FD_CLOSE, WSAENETRESET));
+  ASSERT_TRUE(rec.PumpUntil([&] { return !rec.Only("Disconnected").empty(); }));
+  EXPECT_EQ(rec.Only("DataIn"), (Lines{"DataIn a 1", "DataIn b 0"}));
+  EXPECT_EQ(rec.log.back(), "Disconnected 10052 [10052] Net dropped connection or reset");
+  EXPECT_TRUE(
+      rec.Count("Status Remote host disconnected. 10052 [10052] Net dropped connection or reset") ==
+      1);
+  EXPECT_FALSE(rec.engine->Connected());
+}
+
+int failingRecvCode = 0;
+SocketSize FailRecv(SocketHandle, void*, size_t, int) {
+  SetLastError(failingRecvCode);
+  return -1;
+}
+
+struct RecvFailureCase {
+  const char* name;
+  int code;
+  bool connectionGone;
+};
+
+void PrintTo(const RecvFailureCase& c, std::ostream* os) { *os << c.name; }
+
+class WindowRecvFailureTest : public ::testing::TestWithParam<RecvFailureCase> {};
+
+TEST_P(WindowRecvFailureTest, FiresErrorAndClosesOnlyAConnectionThatIsGone) {
+  const RecvFailureCase& c = GetParam();
+  LoopbackServer server([](Peer& peer) {
+    peer.Send("data");
+    peer.WaitClosed();
+  });
+  Recorder rec;
+  rec.ConnectTo(server.Port());
+  failingRecvCode = c.code;
+  ScopedSocketFunction fail(&SocketApi::recv, &FailRecv);
+  const std::string code = std::to_string(c.code);
+  ASSERT_TRUE(rec.PumpUntilLogged("Error " + code + " socket error in recv: " + code))
+      << ::testing::PrintToString(rec.log);
+  rec.PumpFor(100);
+  EXPECT_TRUE(rec.Only("DataIn").empty());
+  EXPECT_EQ(rec.engine->Connected(), !c.connectionGone);
+  if (c.connectionGone) {
+    EXPECT_EQ(rec.Only("Disconnected"),
+              Lines{"Disconnected " + code + " " + FormatErrorCode(c.code)});
+  } else {
+    EXPECT_TRUE(rec.Only("Disconnected").empty());
+    EXPECT_EQ(rec.engine->Disconnect(), 0);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, WindowRecvFailureTest,
+                         ::testing::Values(RecvFailureCase{"NoBufferSpace", WSAENOBUFS, false},
+                                           RecvFailureCase{"TimedOut", WSAETIMEDOUT, true},
+                                           RecvFailureCase{"NetworkReset", WSAENETRESET, true},
+                                           RecvFailureCase{"NetworkDown", WSAENETDOWN, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // A peer that closes with bytes it never read resets the connection (the
 // system sends RST), which WinSock reports as 10054.
@@ -638,6 +838,50 @@ TEST(WindowEngineTest, WaitingConnectAndGetLine) {
   EXPECT_EQ(line, "second");
   EXPECT_EQ(rec.engine->Disconnect(), 0);
   EXPECT_FALSE(rec.engine->Connected());
+}
+
+TEST(WindowEngineTest, GetLine_CrLfSplitBetweenTwoCallsEndsOneLine) {
+  Signal firstLine;
+  LoopbackServer server([&](Peer& peer) {
+    peer.Send("A\r");
+    firstLine.Wait();
+    peer.Send("\nB\r\n");
+    peer.WaitClosed();
+  });
+  Recorder rec;
+  rec.engine->SetTimeout(5);
+  ASSERT_EQ(rec.engine->SetRemoteHost("127.0.0.1"), 0);
+  ASSERT_EQ(rec.engine->SetRemotePort(server.Port()), 0);
+  ASSERT_EQ(rec.engine->Connect(), 0) << rec.engine->ErrorText();
+  std::string line;
+  ASSERT_EQ(rec.engine->GetLine(line), 0) << rec.engine->ErrorText();
+  EXPECT_EQ(line, "A");
+  firstLine.Notify();
+  ASSERT_EQ(rec.engine->GetLine(line), 0) << rec.engine->ErrorText();
+  EXPECT_EQ(line, "B");
+  EXPECT_EQ(rec.Only("DataIn"), (Lines{"DataIn A 1", "DataIn B 1"}));
+  EXPECT_EQ(rec.engine->Disconnect(), 0);
+}
+
+TEST(WindowEngineTest, GetLine_LinesThatCameWithTheCloseAreStillTaken) {
+  LoopbackServer server([](Peer& peer) {
+    peer.Send("L1\r\nL2\r\nL3\r\nrest");
+    peer.Close();
+  });
+  Recorder rec;
+  rec.engine->SetTimeout(5);
+  ASSERT_EQ(rec.engine->SetRemoteHost("127.0.0.1"), 0);
+  ASSERT_EQ(rec.engine->SetRemotePort(server.Port()), 0);
+  ASSERT_EQ(rec.engine->Connect(), 0) << rec.engine->ErrorText();
+  std::string line;
+  for (const char* expected : {"L1", "L2", "L3"}) {
+    ASSERT_EQ(rec.engine->GetLine(line), 0) << rec.engine->ErrorText();
+    EXPECT_EQ(line, expected);
+    rec.PumpFor(50);  // the close may arrive between two calls
+  }
+  EXPECT_EQ(rec.engine->GetLine(line), kErrWait);
+  EXPECT_EQ(rec.engine->ErrorText(), "Disconnected.");
+  EXPECT_EQ(rec.Only("Disconnected"), Lines{"Disconnected 0 OK"});
 }
 
 TEST(WindowEngineTest, WaitingConnectRefused_FailsWithTheCode) {

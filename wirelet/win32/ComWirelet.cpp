@@ -9,6 +9,7 @@
 #include "CallbackSink.h"
 #include "ComVariant.h"
 #include "ErrorInfo.h"
+#include "PropertyStream.h"
 #include "WindowSocketWatcher.h"
 #include "WireletModuleWin32.h"
 
@@ -76,9 +77,11 @@ ComWirelet::ComWirelet() {
   WireletObjectCreated();
   control_ = torvane::Wirelet::Create(
       [] { return std::unique_ptr<SocketWatcher>(new WindowSocketWatcher()); });
-  eventSink_ = CallbackSink::Create(
-      [this](DispId id, std::span<Variant> args) { FireToSinks(id, args); });
+  eventSink_ =
+      CallbackSink::Create([this](DispId id, std::span<Variant> args) { FireToSinks(id, args); });
   control_->Advise(eventSink_, &eventCookie_);
+  PersistedBlock(&newBlock_);
+  cleanBlock_ = newBlock_;
 }
 
 ComWirelet::~ComWirelet() {
@@ -103,6 +106,11 @@ STDMETHODIMP ComWirelet::QueryInterface(REFIID iid, void** out) {
     *out = static_cast<IProvideClassInfo2*>(this);
   } else if (iid == IID_IPersistPropertyBag || iid == IID_IPersist) {
     *out = static_cast<::IPersistPropertyBag*>(this);
+  } else if (iid == IID_IPersistStreamInit || iid == IID_IPersistStream) {
+    // IPersistStreamInit begins with IPersistStream's methods, in its order.
+    *out = static_cast<::IPersistStreamInit*>(this);
+  } else if (iid == IID_IPersistStorage) {
+    *out = static_cast<::IPersistStorage*>(this);
   } else if (iid == IID_ISupportErrorInfo) {
     *out = static_cast<ISupportErrorInfo*>(this);
   } else {
@@ -177,42 +185,165 @@ STDMETHODIMP ComWirelet::GetGUID(DWORD kind, GUID* guid) {
 
 // ------------------------------------------------------------------ IDispatch
 
-STDMETHODIMP ComWirelet::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+namespace {
+
+bool SameNameNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// The first name is a member's; the others name its arguments, which get
+// their positions, first argument 0, as named arguments of Invoke.
+STDMETHODIMP ComWirelet::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  if (count == 0) return S_OK;
   if (names == nullptr || ids == nullptr) return E_POINTER;
   std::vector<std::string> texts;
   for (UINT i = 0; i < count; ++i) {
     texts.push_back(names[i] != nullptr ? Utf8FromWide(names[i], wcslen(names[i])) : "");
+    ids[i] = DISPID_UNKNOWN;
   }
-  std::vector<DispId> found(count, kDispIdUnknown);
-  const HResult hr = control_->GetIDsOfNames(texts, found);
-  for (UINT i = 0; i < count; ++i) ids[i] = found[i];
+  DispId found = kDispIdUnknown;
+  HRESULT hr = control_->GetIDsOfNames(std::span(texts).first(1), std::span(&found, 1));
+  ids[0] = found;
+  const WireletMember* method = FindWireletMember(found, WireletMember::kMethod);
+  for (UINT i = 1; i < count; ++i) {
+    if (method != nullptr) {
+      for (size_t position = 0; position < method->arguments.size(); ++position) {
+        if (SameNameNoCase(method->arguments[position].first, texts[i])) {
+          ids[i] = static_cast<DISPID>(position);
+        }
+      }
+    }
+    if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+  }
   return hr;
 }
 
-STDMETHODIMP ComWirelet::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
-                                VARIANT* result, EXCEPINFO* excep, UINT* argError) {
-  const UINT count = params != nullptr ? params->cArgs : 0;
-  if (count > 0 && params->rgvarg == nullptr) return E_INVALIDARG;
-  const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
-  if (params != nullptr && params->cNamedArgs > 0 &&
-      !(put && params->cNamedArgs == 1 && params->rgdispidNamedArgs != nullptr &&
-        params->rgdispidNamedArgs[0] == DISPID_PROPERTYPUT)) {
-    return DISP_E_NONAMEDARGS;
-  }
-  // The caller lists the arguments last first.
-  std::vector<Variant> args;
-  args.reserve(count);
-  for (UINT i = count; i-- > 0;) args.push_back(FromComVariant(params->rgvarg[i]));
+namespace {
 
-  uint16_t ownFlags = flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET);
-  if (put) ownFlags |= kDispatchPropertyPut;
+VARTYPE ComTypeOf(VarType type) {
+  switch (type) {
+    case VarType::kBool:
+      return VT_BOOL;
+    case VarType::kI2:
+      return VT_I2;
+    case VarType::kI4:
+      return VT_I4;
+    case VarType::kString:
+      return VT_BSTR;
+    default:
+      return VT_VARIANT;  // the member judges the value itself
+  }
+}
+
+// The member a call reaches: a property put needs DISPATCH_PROPERTYPUT, a
+// property get DISPATCH_PROPERTYGET and a method DISPATCH_METHOD, as the
+// system's own dispatch matches them.
+const WireletMember* MemberForCall(DISPID id, WORD flags, uint16_t* ownFlags) {
+  const WireletMember* property = FindWireletMember(id, WireletMember::kProperty);
+  const WireletMember* method = FindWireletMember(id, WireletMember::kMethod);
+  if (property != nullptr && (flags & DISPATCH_PROPERTYPUT) != 0) {
+    *ownFlags = kDispatchPropertyPut;
+    return property;
+  }
+  if (property != nullptr && (flags & DISPATCH_PROPERTYGET) != 0) {
+    *ownFlags = kDispatchPropertyGet;
+    return property;
+  }
+  if (method != nullptr && (flags & DISPATCH_METHOD) != 0) {
+    *ownFlags = kDispatchMethod;
+    return method;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+STDMETHODIMP ComWirelet::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
+                                VARIANT* result, EXCEPINFO* excep, UINT* argError) {
+  if (iid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  if (params == nullptr) params = &none;
+  const UINT count = params->cArgs;
+  const UINT named = params->cNamedArgs;
+  if ((count > 0 && params->rgvarg == nullptr) || named > count ||
+      (named > 0 && params->rgdispidNamedArgs == nullptr)) {
+    return E_INVALIDARG;
+  }
+  uint16_t ownFlags = 0;
+  const WireletMember* member = MemberForCall(id, flags, &ownFlags);
+  if (member == nullptr) return DISP_E_MEMBERNOTFOUND;
+  auto failArgument = [argError](UINT slot, HRESULT hr) {
+    if (argError != nullptr) *argError = slot;
+    return hr;
+  };
+
+  // Each parameter's slot in rgvarg; the positional arguments come last
+  // first, after the named ones.
+  std::vector<VARTYPE> types;
+  if (ownFlags == kDispatchPropertyPut) {
+    types.push_back(ComTypeOf(member->type));
+  } else if (ownFlags == kDispatchMethod) {
+    for (const auto& [name, type] : member->arguments) types.push_back(ComTypeOf(type));
+  }
+  constexpr UINT kAbsent = ~0u;
+  std::vector<UINT> slots(types.size(), kAbsent);
+  const UINT positional = count - named;
+  if (count > types.size()) return DISP_E_BADPARAMCOUNT;
+  for (UINT i = 0; i < positional; ++i) slots[i] = count - 1 - i;
+  for (UINT n = 0; n < named; ++n) {
+    const DISPID position = params->rgdispidNamedArgs[n];
+    if (ownFlags == kDispatchPropertyPut) {
+      if (position != DISPID_PROPERTYPUT || named != 1)
+        return failArgument(n, DISP_E_PARAMNOTFOUND);
+      slots[0] = n;
+    } else if (ownFlags == kDispatchMethod && position >= 0 &&
+               static_cast<size_t>(position) < slots.size() && slots[position] == kAbsent) {
+      slots[position] = n;
+    } else {
+      return failArgument(n, DISP_E_PARAMNOTFOUND);
+    }
+  }
+  if (named == 0 && positional != types.size()) return DISP_E_BADPARAMCOUNT;
+
+  std::vector<Variant> args;
+  args.reserve(types.size());
+  for (size_t i = 0; i < types.size(); ++i) {
+    if (slots[i] == kAbsent) return DISP_E_PARAMNOTOPTIONAL;
+    const VARIANT& given = params->rgvarg[slots[i]];
+    if (V_VT(&given) == VT_ERROR && V_ERROR(&given) == DISP_E_PARAMNOTFOUND) {
+      return failArgument(slots[i], DISP_E_PARAMNOTOPTIONAL);
+    }
+    if (types[i] == VT_VARIANT) {
+      args.push_back(FromComVariant(given));
+      continue;
+    }
+    VARIANT coerced;
+    VariantInit(&coerced);
+    HRESULT hr = VariantChangeType(&coerced, const_cast<VARIANT*>(&given), 0, types[i]);
+    if (FAILED(hr)) {
+      if (hr == E_OUTOFMEMORY) return hr;
+      return failArgument(slots[i], hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH);
+    }
+    args.push_back(FromComVariant(coerced));
+    VariantClear(&coerced);
+  }
+
   AddRef();  // a handler may release the caller's last reference
   ExcepInfo info;
   Variant value;
   const HResult hr = control_->Invoke(id, ownFlags, args, &value, &info);
   TakeErrorInfo();
   HRESULT answer = hr;
-  if (Failed(hr) && (!info.description.empty() || info.scode != kSOk)) {
+  if (Failed(hr) && (HRESULT_FACILITY(hr) != FACILITY_DISPATCH || !info.description.empty())) {
+    // The member's own failure.
     PublishErrorInfo({info.source, info.description, info.helpFile, info.helpContext});
     if (excep != nullptr) {
       *excep = EXCEPINFO{};
@@ -220,11 +351,9 @@ STDMETHODIMP ComWirelet::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*
       excep->bstrDescription = BstrFromUtf8(info.description);
       excep->bstrHelpFile = BstrFromUtf8(info.helpFile);
       excep->dwHelpContext = info.helpContext;
-      excep->scode = info.scode != kSOk ? info.scode : hr;
+      excep->scode = hr;
     }
     answer = DISP_E_EXCEPTION;
-  } else if (hr == kDispETypeMismatch || hr == kDispEOverflow) {
-    if (argError != nullptr) *argError = 0;
   } else if (Succeeded(hr) && result != nullptr) {
     answer = ToComVariant(value, result);
   }
@@ -234,37 +363,35 @@ STDMETHODIMP ComWirelet::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*
 
 // ------------------------------------------------------------------ IWirelet
 
-#define WIRELET_BOOL_PROPERTY(Name)                                              \
-  STDMETHODIMP ComWirelet::get_##Name(VARIANT_BOOL* value) {                     \
-    if (value == nullptr) return E_POINTER;                                      \
-    bool on = false;                                                             \
-    return Finish(control_->Get##Name(&on), [&] { *value = ComBool(on); });      \
-  }                                                                              \
-  STDMETHODIMP ComWirelet::put_##Name(VARIANT_BOOL value) {                      \
-    return Finish(control_->Put##Name(value != VARIANT_FALSE));                  \
+#define WIRELET_BOOL_PROPERTY(Name)                                         \
+  STDMETHODIMP ComWirelet::get_##Name(VARIANT_BOOL* value) {                \
+    if (value == nullptr) return E_POINTER;                                 \
+    bool on = false;                                                        \
+    return Finish(control_->Get##Name(&on), [&] { *value = ComBool(on); }); \
+  }                                                                         \
+  STDMETHODIMP ComWirelet::put_##Name(VARIANT_BOOL value) {                 \
+    return Finish(control_->Put##Name(value != VARIANT_FALSE));             \
   }
 
-#define WIRELET_GET_TEXT(Name)                                                   \
-  STDMETHODIMP ComWirelet::get_##Name(BSTR* value) {                             \
-    if (value == nullptr) return E_POINTER;                                      \
-    std::string text;                                                            \
+#define WIRELET_GET_TEXT(Name)                                                       \
+  STDMETHODIMP ComWirelet::get_##Name(BSTR* value) {                                 \
+    if (value == nullptr) return E_POINTER;                                          \
+    std::string text;                                                                \
     return Finish(control_->Get##Name(&text), [&] { *value = BstrFromUtf8(text); }); \
   }
 
-#define WIRELET_PUT_TEXT(Name)                                                   \
-  STDMETHODIMP ComWirelet::put_##Name(BSTR value) {                              \
-    return Finish(control_->Put##Name(Text(value)));                             \
+#define WIRELET_PUT_TEXT(Name)                       \
+  STDMETHODIMP ComWirelet::put_##Name(BSTR value) {  \
+    return Finish(control_->Put##Name(Text(value))); \
   }
 
-#define WIRELET_LONG_PROPERTY(Name)                                              \
-  STDMETHODIMP ComWirelet::get_##Name(LONG* value) {                             \
-    if (value == nullptr) return E_POINTER;                                      \
-    int32_t number = 0;                                                          \
-    return Finish(control_->Get##Name(&number), [&] { *value = number; });       \
-  }                                                                              \
-  STDMETHODIMP ComWirelet::put_##Name(LONG value) {                              \
-    return Finish(control_->Put##Name(value));                                   \
-  }
+#define WIRELET_LONG_PROPERTY(Name)                                        \
+  STDMETHODIMP ComWirelet::get_##Name(LONG* value) {                       \
+    if (value == nullptr) return E_POINTER;                                \
+    int32_t number = 0;                                                    \
+    return Finish(control_->Get##Name(&number), [&] { *value = number; }); \
+  }                                                                        \
+  STDMETHODIMP ComWirelet::put_##Name(LONG value) { return Finish(control_->Put##Name(value)); }
 
 WIRELET_BOOL_PROPERTY(AcceptData)
 WIRELET_BOOL_PROPERTY(Connected)
@@ -376,19 +503,142 @@ STDMETHODIMP ComWirelet::GetClassID(CLSID* clsid) {
   return S_OK;
 }
 
-STDMETHODIMP ComWirelet::InitNew() { return Finish(control_->InitNew()); }
+HRESULT ComWirelet::PersistedBlock(std::vector<uint8_t>* block) {
+  MemoryPropertyBag bag;
+  if (HResult hr = control_->Save(bag); Failed(hr)) return Finish(hr);
+  return EncodePropertyStream(bag, block);
+}
+
+void ComWirelet::MarkClean() {
+  std::vector<uint8_t> block;
+  if (SUCCEEDED(PersistedBlock(&block))) cleanBlock_ = std::move(block);
+}
+
+STDMETHODIMP ComWirelet::InitNew() {
+  MemoryPropertyBag bag;
+  if (HRESULT hr = DecodePropertyStream(newBlock_, &bag); FAILED(hr)) return hr;
+  HRESULT hr = Finish(control_->Load(bag));
+  if (SUCCEEDED(hr)) hr = Finish(control_->InitNew());
+  MarkClean();
+  return hr;
+}
 
 STDMETHODIMP ComWirelet::Load(IPropertyBag* bag, IErrorLog* log) {
   if (bag == nullptr) return E_POINTER;
   BagOfContainer container(bag, log);
-  return Finish(control_->Load(container));
+  HRESULT hr = Finish(control_->Load(container));
+  MarkClean();
+  return hr;
 }
 
-STDMETHODIMP ComWirelet::Save(IPropertyBag* bag, BOOL, BOOL) {
+STDMETHODIMP ComWirelet::Save(IPropertyBag* bag, BOOL clearDirty, BOOL) {
   if (bag == nullptr) return E_POINTER;
   BagOfContainer container(bag, nullptr);
-  return Finish(control_->Save(container));
+  HRESULT hr = Finish(control_->Save(container));
+  if (SUCCEEDED(hr) && clearDirty) MarkClean();
+  return hr;
 }
+
+STDMETHODIMP ComWirelet::IsDirty() {
+  std::vector<uint8_t> block;
+  if (FAILED(PersistedBlock(&block))) return S_OK;  // unknown: better saved once more
+  return block == cleanBlock_ ? S_FALSE : S_OK;
+}
+
+STDMETHODIMP ComWirelet::Load(IStream* stream) {
+  if (stream == nullptr) return E_POINTER;
+  // Exactly the block's own bytes, so whatever a container keeps after it
+  // stays unread.
+  auto readAll = [stream](uint8_t* into, size_t count) -> HRESULT {
+    while (count > 0) {
+      ULONG got = 0;
+      HRESULT hr = stream->Read(into, static_cast<ULONG>(count), &got);
+      if (FAILED(hr)) return hr;
+      if (got == 0) return STG_E_READFAULT;
+      into += got;
+      count -= got;
+    }
+    return S_OK;
+  };
+  std::vector<uint8_t> block(kPropertyStreamHeaderSize);
+  if (HRESULT hr = readAll(block.data(), block.size()); FAILED(hr)) return hr;
+  size_t size = 0;
+  if (HRESULT hr = PropertyStreamSize(block, &size); FAILED(hr)) return hr;
+  block.resize(size);
+  if (HRESULT hr =
+          readAll(block.data() + kPropertyStreamHeaderSize, size - kPropertyStreamHeaderSize);
+      FAILED(hr)) {
+    return hr;
+  }
+  MemoryPropertyBag bag;
+  if (HRESULT hr = DecodePropertyStream(block, &bag); FAILED(hr)) return hr;
+  HRESULT hr = Finish(control_->Load(bag));
+  MarkClean();
+  return hr;
+}
+
+STDMETHODIMP ComWirelet::Save(IStream* stream, BOOL clearDirty) {
+  if (stream == nullptr) return E_POINTER;
+  std::vector<uint8_t> block;
+  if (HRESULT hr = PersistedBlock(&block); FAILED(hr)) return hr;
+  const uint8_t* from = block.data();
+  size_t left = block.size();
+  while (left > 0) {
+    ULONG written = 0;
+    HRESULT hr = stream->Write(from, static_cast<ULONG>(left), &written);
+    if (FAILED(hr)) return hr;
+    if (written == 0) return STG_E_WRITEFAULT;
+    from += written;
+    left -= written;
+  }
+  if (clearDirty) cleanBlock_ = std::move(block);
+  return S_OK;
+}
+
+STDMETHODIMP ComWirelet::GetSizeMax(ULARGE_INTEGER* size) {
+  if (size == nullptr) return E_POINTER;
+  std::vector<uint8_t> block;
+  if (HRESULT hr = PersistedBlock(&block); FAILED(hr)) return hr;
+  size->QuadPart = block.size();
+  return S_OK;
+}
+
+namespace {
+constexpr wchar_t kContentsStream[] = L"Contents";
+}  // namespace
+
+STDMETHODIMP ComWirelet::InitNew(IStorage* storage) {
+  if (storage == nullptr) return E_POINTER;
+  return InitNew();
+}
+
+STDMETHODIMP ComWirelet::Load(IStorage* storage) {
+  if (storage == nullptr) return E_POINTER;
+  IStream* stream = nullptr;
+  HRESULT hr =
+      storage->OpenStream(kContentsStream, nullptr, STGM_READ | STGM_SHARE_EXCLUSIVE, 0, &stream);
+  if (FAILED(hr)) return hr;
+  hr = Load(stream);
+  stream->Release();
+  return hr;
+}
+
+STDMETHODIMP ComWirelet::Save(IStorage* storage, BOOL) {
+  if (storage == nullptr) return E_POINTER;
+  IStream* stream = nullptr;
+  HRESULT hr = storage->CreateStream(
+      kContentsStream, STGM_CREATE | STGM_WRITE | STGM_SHARE_EXCLUSIVE, 0, 0, &stream);
+  if (FAILED(hr)) return hr;
+  hr = Save(stream, TRUE);
+  stream->Release();
+  return hr;
+}
+
+// Everything is read at load and written at save, so no storage is held
+// between the calls.
+STDMETHODIMP ComWirelet::SaveCompleted(IStorage*) { return S_OK; }
+
+STDMETHODIMP ComWirelet::HandsOffStorage() { return S_OK; }
 
 // ------------------------------------------------------------------ events
 
@@ -469,10 +719,18 @@ void ComWirelet::FireToSinks(DispId id, std::span<Variant> args) {
       VariantInit(&ref);
       V_VT(&ref) = static_cast<VARTYPE>(VT_BYREF | V_VT(&values[i]));
       switch (V_VT(&values[i])) {
-        case VT_BOOL: V_BOOLREF(&ref) = &V_BOOL(&values[i]); break;
-        case VT_I2: V_I2REF(&ref) = &V_I2(&values[i]); break;
-        case VT_I4: V_I4REF(&ref) = &V_I4(&values[i]); break;
-        case VT_BSTR: V_BSTRREF(&ref) = &V_BSTR(&values[i]); break;
+        case VT_BOOL:
+          V_BOOLREF(&ref) = &V_BOOL(&values[i]);
+          break;
+        case VT_I2:
+          V_I2REF(&ref) = &V_I2(&values[i]);
+          break;
+        case VT_I4:
+          V_I4REF(&ref) = &V_I4(&values[i]);
+          break;
+        case VT_BSTR:
+          V_BSTRREF(&ref) = &V_BSTR(&values[i]);
+          break;
         default:
           V_VT(&ref) = VT_BYREF | VT_VARIANT;
           V_VARIANTREF(&ref) = &values[i];

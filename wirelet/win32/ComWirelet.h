@@ -1,15 +1,20 @@
 // The Wirelet control as a real COM object: the dual interface IWirelet
 // (vtable and IDispatch), the connection point of _IWireletEvents, class
-// information and error information. Every member is handed to the shared
-// control (Wirelet), so both builds run the same logic.
+// information, error information and persistence (a property bag, a stream,
+// a storage's "Contents" stream). Every member is handed to the shared
+// control (Wirelet), so both builds run the same logic; late-bound calls are
+// checked and their arguments coerced here first, as the system's own
+// dispatch does, so callers get the dispatch codes they expect.
 #ifndef TORVANE_WIRELET_WIN32_COMWIRELET_H_
 #define TORVANE_WIRELET_WIN32_COMWIRELET_H_
 
 // The socket engine's headers bring winsock2.h, which must come before windows.h.
 #include <winsock2.h>
+
 #include <ocidl.h>
 #include <windows.h>
 
+#include <cstdint>
 #include <span>
 #include <utility>
 #include <vector>
@@ -24,6 +29,8 @@ class ComWirelet final : public ::IWirelet,
                          public ::IConnectionPoint,
                          public ::IProvideClassInfo2,
                          public ::IPersistPropertyBag,
+                         public ::IPersistStreamInit,
+                         public ::IPersistStorage,
                          public ::ISupportErrorInfo {
  public:
   // A new object with one reference.
@@ -104,11 +111,25 @@ class ComWirelet final : public ::IWirelet,
   STDMETHODIMP GetClassInfo(ITypeInfo** info) override;
   STDMETHODIMP GetGUID(DWORD kind, GUID* guid) override;
 
-  // IPersistPropertyBag: the persisted properties, as a container's form keeps them.
+  // IPersistPropertyBag, IPersistStreamInit and IPersistStorage: the
+  // persisted properties, as a container's form keeps them. The stream holds
+  // the block PropertyStream.h lays out; a storage holds it as its
+  // "Contents" stream. InitNew restores the values of a new control. The
+  // object is dirty while its persisted properties differ from those last
+  // loaded, saved with clearDirty, or set by InitNew.
   STDMETHODIMP GetClassID(CLSID* clsid) override;
   STDMETHODIMP InitNew() override;
   STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override;
   STDMETHODIMP Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAll) override;
+  STDMETHODIMP IsDirty() override;
+  STDMETHODIMP Load(IStream* stream) override;
+  STDMETHODIMP Save(IStream* stream, BOOL clearDirty) override;
+  STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override;
+  STDMETHODIMP InitNew(IStorage* storage) override;
+  STDMETHODIMP Load(IStorage* storage) override;
+  STDMETHODIMP Save(IStorage* storage, BOOL sameAsLoad) override;
+  STDMETHODIMP SaveCompleted(IStorage* storage) override;
+  STDMETHODIMP HandsOffStorage() override;
 
   // ISupportErrorInfo
   STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override;
@@ -123,6 +144,10 @@ class ComWirelet final : public ::IWirelet,
   HRESULT Finish(HResult hr, Store store);
   HRESULT Finish(HResult hr);
   HRESULT TypeInfoOf(REFGUID guid, ITypeInfo** info);
+  // The persisted properties as the stream block.
+  HRESULT PersistedBlock(std::vector<uint8_t>* block);
+  // Marks the current properties as the saved ones.
+  void MarkClean();
   void FireToSinks(DispId id, std::span<Variant> args);
 
   ULONG refs_ = 1;
@@ -132,6 +157,8 @@ class ComWirelet final : public ::IWirelet,
   ITypeLib* typeLib_ = nullptr;
   std::vector<std::pair<DWORD, ::IDispatch*>> sinks_;
   DWORD nextCookie_ = 1;
+  std::vector<uint8_t> newBlock_;    // the properties of a new control
+  std::vector<uint8_t> cleanBlock_;  // the properties last saved or loaded
 };
 
 }  // namespace torvane

@@ -45,6 +45,13 @@ Sub CheckError(what, number, description)
   Err.Clear
 End Sub
 
+' For errors the script host itself raises: their text is the host's own.
+Sub CheckNumber(what, number)
+  Show "     " & what & " raised " & ErrorText()
+  Check what & ": Err.Number", Err.Number, number
+  Err.Clear
+End Sub
+
 Dim echoPort, refusedPort, socks5Port, socks4Port, tunnelPort
 echoPort = CLng(WScript.Arguments(0))
 refusedPort = CLng(WScript.Arguments(1))
@@ -106,6 +113,26 @@ CheckError "GetLine while not connected", 301 + 20001, "Disconnected."
 w.Timeout = 5
 w.Connect "127.0.0.1", refusedPort
 CheckError "Connect where nothing listens", 10061 + 15001, "[10061] Connection refused"
+
+Show "== late binding mistakes"
+' The control answers with dispatch codes, which the script host turns into its own errors.
+value = w.NoSuchMember
+CheckNumber "reading NoSuchMember", 438
+w.Disconnect = 1
+CheckNumber "assigning to the method Disconnect", 438
+w.Connect "127.0.0.1"
+CheckNumber "Connect with one argument", 450
+w.Disconnect 1
+CheckNumber "Disconnect with an argument", 450
+value = w.Timeout(1)
+CheckNumber "Timeout(1)", 450
+w.Timeout = "abc"
+CheckNumber "Timeout = ""abc""", 13
+w.Timeout = 100000
+CheckNumber "Timeout = 100000", 6
+w.Connect "127.0.0.1", "five"
+CheckNumber "Connect with Port ""five""", 13
+Check "Timeout after the refused assignments", w.Timeout, 5
 On Error GoTo 0
 w.FirewallType = 2
 Check "FirewallPort after FirewallType = 2", w.FirewallPort, 1080

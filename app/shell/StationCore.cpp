@@ -534,6 +534,12 @@ std::string StationCore::LowLatencyText() const {
   return lowLatencyWanted_ ? "no low-latency mode, used as it is" : "low latency off (setting)";
 }
 
+std::string StationCore::TimingWaitingText() const {
+  const size_t waiting = TimingTextWaiting();
+  if (waiting == 0) return {};
+  return "timing: " + std::to_string(waiting) + " characters waiting behind a message box";
+}
+
 std::string StationCore::StatusLine() const {
   const CycleCounters& c = cycle_.Counters();
   const double seconds =
@@ -569,6 +575,7 @@ std::string StationCore::StatusLine() const {
   if (const std::string state = TimingLinkState(); !state.empty()) {
     text += " | timing link: " + state;
   }
+  if (const std::string waiting = TimingWaitingText(); !waiting.empty()) text += " | " + waiting;
   if (TimingBytesDropped() > 0) {
     text +=
         " | timing text dropped, receive busy: " + std::to_string(TimingBytesDropped()) + " bytes";

@@ -73,6 +73,11 @@ class StationCore {
   // Timing text dropped because too much arrived while a record's handling
   // held the receive loop (a message box left open).
   uint64_t TimingBytesDropped() const { return core_.framer().DroppedBytes(); }
+  // Timing text waiting behind a record's handling that holds the receive
+  // loop (a message box); 0 while nothing holds it.
+  size_t TimingTextWaiting() const { return core_.framer().Busy() ? core_.framer().Waiting() : 0; }
+  // "timing: N characters waiting behind a message box" while some wait; empty otherwise.
+  std::string TimingWaitingText() const;
 
   // The ticker chooser's entries; saved at shutdown.
   void AddTickerEntry(const std::string& text) { tickerList_.push_back(text); }

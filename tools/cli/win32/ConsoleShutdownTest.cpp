@@ -24,6 +24,7 @@ struct ConsoleEventCase {
   const char* name;
   DWORD event;
 };
+void PrintTo(const ConsoleEventCase& c, std::ostream* os) { *os << c.name; }
 
 class ConsoleShutdownTest : public testing::TestWithParam<ConsoleEventCase> {};
 

@@ -7,8 +7,9 @@
 // Wine), then shuts down as the program does; a status line every 10 s.
 // --dump-on-exit FILE writes the image as a memory dump after shutdown, so a
 // run can be checked against what a card holds.
-#include <windows.h>
 #include <winsock2.h>  // before windows.h, for the control's headers
+
+#include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>

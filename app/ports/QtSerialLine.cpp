@@ -111,6 +111,10 @@ size_t QtSerialLine::DeviceBytesWaiting() const {
   return static_cast<size_t>(port_.bytesToWrite());
 }
 
+size_t QtSerialLine::DeviceBytesUndelivered() const {
+  return static_cast<size_t>(port_.bytesAvailable());
+}
+
 SerialLine::LowLatency QtSerialLine::DeviceLowLatency(bool on) {
   return SetDriverLowLatency(HandleOf(port_), on);
 }

@@ -107,6 +107,7 @@ TEST(QtSerialLineTest, ABacklogBeyondTheReceiveBufferIsDeliveredWhole) {
   std::string received;
   std::atomic<bool> written{false};
   std::thread timingSystem;
+  size_t heldBack = 0;
   line.OnComm = [&] {
     received += line.Input();
     if (timingSystem.joinable()) return;
@@ -116,11 +117,14 @@ TEST(QtSerialLineTest, ABacklogBeyondTheReceiveBufferIsDeliveredWhole) {
     });
     PumpUntil([&] { return written.load(); }, 10000);
     PumpUntil([] { return false; }, 200);  // the port takes the last of it
+    heldBack = line.UndeliveredCount();
   };
   pty.Write("first\r");
   EXPECT_TRUE(PumpUntil([&] { return received.size() >= 6 + backlog.size(); }, 10000))
       << received.size();
   if (timingSystem.joinable()) timingSystem.join();
+  EXPECT_EQ(heldBack, backlog.size());
+  EXPECT_EQ(line.UndeliveredCount(), 0U);
   EXPECT_EQ(line.DroppedBytes(), 0U);
   EXPECT_TRUE(received == "first\r" + backlog) << received.size() << " bytes";
 }

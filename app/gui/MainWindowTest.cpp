@@ -216,7 +216,7 @@ TEST_F(MainWindowTest, SavePageFileCreatesANewFileWithCrLfLines) {
 
 // A page saved and opened again is what the operator typed, layout and
 // accents included, and the file holds the code page's bytes (é is 0xE9, € 0x80)
-// as the Windows program writes them.
+// as Windows tools expect them.
 TEST_F(MainWindowTest, SavedPageFileIsWindows1252AndReopensAsItStood) {
   const std::string accented = "   Ren\xE9 \x80\x35";  // "   René €5"
   ShowPage(6, 1);

@@ -1,5 +1,5 @@
 // Page files: plain text, one page line per text line, in the system's
-// single-byte code page (Windows-1252), as the Windows program writes them.
+// single-byte code page (Windows-1252), so they pass to and from Windows tools unchanged.
 // Reading takes the lines apart at commas (a field in double quotes keeps its
 // commas and loses the quotes); every field fills one page line as it stands,
 // spaces included, so indented and centred lines keep their place. Qt-free.

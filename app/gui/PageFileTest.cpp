@@ -60,7 +60,7 @@ TEST_P(PageFileEncodingTest, ReadsAndWritesBack) {
 INSTANTIATE_TEST_SUITE_P(
     Files, PageFileEncodingTest,
     ::testing::Values(
-        // What the Windows program writes comes back byte for byte.
+        // A Windows-1252 file comes back byte for byte.
         EncodingCase{"Windows1252RoundTrips",
                      "CAF\xC9 \x80"
                      "5\r\n  Ren\xE9  \r\n",

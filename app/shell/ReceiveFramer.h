@@ -15,10 +15,10 @@
 // that maps to one) before framing starts again.
 //
 // While a handler holds the loop (a message box left open), at most
-// kMaxWaiting characters (or the cap given) wait behind it; what comes past that is dropped and
-// counted. The record that the cut
-// falls into cannot be whole, so it is dropped too, and when the dropped
-// text did not end a line the framer skips to the next carriage return.
+// kMaxWaiting characters (or the cap given) wait behind it; what comes past
+// that is dropped and counted. The record that the cut falls into cannot be
+// whole, so it is dropped too, and when the dropped text did not end a line
+// the framer skips to the next carriage return.
 #ifndef TORVANE_APP_SHELL_RECEIVEFRAMER_H_
 #define TORVANE_APP_SHELL_RECEIVEFRAMER_H_
 
@@ -71,8 +71,7 @@ class ReceiveFramer {
 
   // Records dropped for exceeding kMaxRecordLength since construction.
   uint64_t OverlongRecords() const { return overlongRecords_; }
-  size_t MaxWaiting() const { return maxWaiting_; }
-  // Received characters dropped past MaxWaiting() since construction.
+  // Received characters dropped past the cap since construction.
   uint64_t DroppedBytes() const { return droppedBytes_; }
   // Records dropped by AbandonRecord since construction.
   uint64_t AbandonedRecords() const { return abandonedRecords_; }

@@ -423,7 +423,8 @@ void MainWindow::OpenPageFile() {
   QFile file(*path);
   if (!file.open(QIODevice::ReadOnly)) return;
   const QByteArray bytes = file.readAll();
-  station_.editor().FillLines(ReadPageFields(Utf8ToAnsi(bytes.toStdString())));
+  station_.editor().FillLines(
+      ReadPageFile(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))));
 }
 
 void MainWindow::SavePageFile() {
@@ -437,7 +438,7 @@ void MainWindow::SavePageFile() {
   settings.WriteSetting(kSoftwareKey, kPageFiles, FromQt(QFileInfo(*path).absolutePath() + "/"),
                         kRegSz);
   std::vector<std::string> lines;
-  for (const EditorRow& row : station_.editor().Rows()) lines.push_back(AnsiToUtf8(row.text));
+  for (const EditorRow& row : station_.editor().Rows()) lines.push_back(row.text);
   QFile file(*path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return;
   const std::string text = WritePageLines(lines);
@@ -524,9 +525,18 @@ void MainWindow::RepaintLamps() {
   }
   // A link on its way back says so beside its lamp's caption; the tip tells
   // what became of a lost one.
-  const std::string timingState = station_.globals().TimingLink.ComPort == LinkSettings::kTcpIp
-                                      ? station_.TimingLinkState()
-                                      : station_.TimingLineState();
+  std::string timingState = station_.globals().TimingLink.ComPort == LinkSettings::kTcpIp
+                                ? station_.TimingLinkState()
+                                : station_.TimingLineState();
+  // Text held up by a box the operator has not closed is said on the lamp, so
+  // a box left open while away is noticed before results are lost.
+  const size_t waiting = station_.TimingTextWaiting();
+  const std::string timingNote =
+      waiting == 0 ? station_.TimingLampNote()
+                   : std::to_string(waiting) + " characters waiting behind a message box";
+  if (waiting > 0) {
+    timingState += (timingState.empty() ? "" : "; ") + station_.TimingWaitingText();
+  }
   const struct {
     size_t lamp;
     std::string note;
@@ -534,7 +544,7 @@ void MainWindow::RepaintLamps() {
     const char* link;
   } links[] = {
       {1, station_.TransmitterLampNote(), station_.TransmitterLineState(), "Transmitter line"},
-      {3, station_.TimingLampNote(), timingState, "Timing system"}};
+      {3, timingNote, timingState, "Timing system"}};
   for (const auto& link : links) {
     QLabel* lamp = lamps_[link.lamp];
     const QString caption = kLamps[link.lamp].caption;

@@ -214,6 +214,29 @@ TEST_F(MainWindowTest, SavePageFileCreatesANewFileWithCrLfLines) {
   EXPECT_EQ(file.readAll(), QByteArray("HELLO\r\n") + QByteArray(20, ' ') + "\r\n");
 }
 
+// A page saved and opened again is what the operator typed, layout and
+// accents included, and the file holds the code page's bytes (é is 0xE9, € 0x80)
+// as Windows tools expect them.
+TEST_F(MainWindowTest, SavedPageFileIsWindows1252AndReopensAsItStood) {
+  const std::string accented = "   Ren\xE9 \x80\x35";  // "   René €5"
+  ShowPage(6, 1);
+  Editor().SetLineText(0, accented);
+  Editor().SetLineText(1, "      CENTRED");
+  const QString path = dir_.filePath("Page6.txt");
+  desktop_.files.push_back(path);
+  window_->OnToolClick("miSavePage");
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll().toStdString(), accented + "\r\n      CENTRED\r\n");
+  file.close();
+  Editor().SetLineText(0, "");
+  Editor().SetLineText(1, "");
+  desktop_.files.push_back(path);
+  window_->OnToolClick("miOpenPage");
+  EXPECT_EQ(Page(6).Lines[0], FixedText(accented, 20));
+  EXPECT_EQ(Page(6).Lines[1], FixedText("      CENTRED", 20));
+}
+
 TEST_F(MainWindowTest, CancelledFileDialogChangesNothing) {
   ShowPage(5, 1);
   Editor().SetLineText(0, "KEEP");

@@ -1,19 +1,56 @@
 #include "PageFile.h"
 
+#include "AnsiText.h"
+
 namespace torvane {
 namespace {
 
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-  return s;
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// Valid UTF-8 (shortest forms, no surrogates, up to U+10FFFF) with at least
+// one character beyond ASCII.
+bool IsUtf8BeyondAscii(std::string_view text) {
+  bool beyondAscii = false;
+  for (size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t length = 0;
+    unsigned lowest = 0x80;  // the second byte's range, by lead
+    unsigned highest = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3;
+      if (lead == 0xE0) lowest = 0xA0;
+      if (lead == 0xED) highest = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4;
+      if (lead == 0xF0) lowest = 0x90;
+      if (lead == 0xF4) highest = 0x8F;
+    } else {
+      return false;
+    }
+    if (i + length > text.size()) return false;
+    for (size_t k = 1; k < length; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + k]);
+      if (c < (k == 1 ? lowest : 0x80) || c > (k == 1 ? highest : 0xBF)) return false;
+    }
+    beyondAscii = true;
+    i += length;
+  }
+  return beyondAscii;
 }
 
 void SplitLine(std::string_view line, std::vector<std::string>& fields) {
   size_t i = 0;
   while (true) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    if (i < line.size() && line[i] == '"') {
+    size_t quote = i;
+    while (quote < line.size() && (line[quote] == ' ' || line[quote] == '\t')) ++quote;
+    if (quote < line.size() && line[quote] == '"') {
+      i = quote;
       const size_t close = line.find('"', i + 1);
       const size_t end = close == std::string_view::npos ? line.size() : close;
       fields.emplace_back(line.substr(i + 1, end - i - 1));
@@ -24,13 +61,25 @@ void SplitLine(std::string_view line, std::vector<std::string>& fields) {
       continue;
     }
     const size_t comma = line.find(',', i);
-    fields.emplace_back(Trim(line.substr(i, comma == std::string_view::npos ? comma : comma - i)));
+    fields.emplace_back(line.substr(i, comma == std::string_view::npos ? comma : comma - i));
     if (comma == std::string_view::npos) return;
     i = comma + 1;
   }
 }
 
 }  // namespace
+
+std::string PageFileText(std::string_view bytes) {
+  if (bytes.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+    return Utf8ToAnsi(bytes.substr(kUtf8Bom.size()));
+  }
+  if (IsUtf8BeyondAscii(bytes)) return Utf8ToAnsi(bytes);
+  return std::string(bytes);
+}
+
+std::vector<std::string> ReadPageFile(std::string_view bytes) {
+  return ReadPageFields(PageFileText(bytes));
+}
 
 std::vector<std::string> ReadPageFields(std::string_view text) {
   std::vector<std::string> fields;

@@ -15,6 +15,7 @@
 #include "InstanceLock.h"
 #include "MainWindow.h"
 #include "ProgramFolder.h"
+#include "ProgramSettings.h"
 #include "QMessageBoxPrompter.h"
 #include "SettingsStore.h"
 #include "Station.h"
@@ -26,7 +27,11 @@ const char* const kExitWhenReady = "exit-when-ready";
 void Describe(QCommandLineParser& parser) {
   parser.setApplicationDescription(
       "TorvaneTX: race results and pages for the Torvane Transmitter.\n"
+#ifdef _WIN32
+      "Settings live in the registry, HKEY_CURRENT_USER\\SOFTWARE\\TorvaneTX.");
+#else
       "Settings live in $XDG_CONFIG_HOME/TorvaneTX (default ~/.config/TorvaneTX).");
+#endif
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addOption(QCommandLineOption(
@@ -107,7 +112,9 @@ int main(int argc, char** argv) {
   // Before anything is read: a second copy must not touch the settings files.
   InstanceLock instance(SettingsFolder() + "/TorvaneTX.lock");
   if (!TakeInstanceLock(instance, prompter)) return 0;
-  SettingsStore settings(HiveFiles::InFolder(SettingsFolder()));
+  // On Windows the registry, where the Windows station keeps them too.
+  ProgramSettings stored = OpenProgramSettings();
+  SettingsStore& settings = *stored.store;
   QtDesktop desktop;
   Station station(settings, prompter);
   station.Start();

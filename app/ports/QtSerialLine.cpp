@@ -111,15 +111,21 @@ size_t QtSerialLine::DeviceBytesWaiting() const {
   return static_cast<size_t>(port_.bytesToWrite());
 }
 
+size_t QtSerialLine::DeviceBytesUndelivered() const {
+  return static_cast<size_t>(port_.bytesAvailable());
+}
+
 SerialLine::LowLatency QtSerialLine::DeviceLowLatency(bool on) {
   return SetDriverLowLatency(HandleOf(port_), on);
 }
 
 // A handler may run the event loop (a message box does); the port does not
 // announce bytes again while this runs, so what arrived meanwhile is taken here.
+// It is handed on a receive buffer at a time: after a box left open for long,
+// the whole backlog at once would overrun the line's receive buffer.
 void QtSerialLine::OnReadyRead() {
   while (port_.isOpen() && port_.bytesAvailable() > 0) {
-    const QByteArray bytes = port_.readAll();
+    const QByteArray bytes = port_.read(static_cast<qint64>(kInBufferSize));
     Received(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
   }
 }

@@ -26,6 +26,7 @@ class QtSerialLine : public QObject, public SerialLine {
   void ApplySettings(const LineSettings& settings, int16_t handshaking) override;
   void WriteDevice(std::string_view bytes) override;
   size_t DeviceBytesWaiting() const override;
+  size_t DeviceBytesUndelivered() const override;
   LowLatency DeviceLowLatency(bool on) override;
 
  private:

@@ -6,7 +6,9 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <atomic>
 #include <string>
+#include <thread>
 
 #include "PortOpening.h"
 #include "PtyPair.h"
@@ -86,6 +88,45 @@ TEST(QtSerialLineTest, TextArrivingWhileTheHandlerRunsTheLoopIsDelivered) {
   pty.Write("first\r");
   EXPECT_TRUE(PumpUntil([&] { return received.size() >= 13; })) << received;
   EXPECT_EQ(received, "first\rsecond\r");
+}
+
+// A box left open for long: far more than the line's receive buffer arrives
+// while the handler runs the loop, and none of it is lost once it returns.
+TEST(QtSerialLineTest, ABacklogBeyondTheReceiveBufferIsDeliveredWhole) {
+  PtyPair pty;
+  ASSERT_TRUE(pty.ok());
+  QtSerialLine line([&](int16_t) { return pty.slaveName(); });
+  ScriptedPrompter prompter;
+  ASSERT_TRUE(OpenTransmitterLine(line, TransmitterLink(6), prompter));
+  pty.CloseSlaveCopy();
+
+  std::string backlog;
+  for (size_t i = 0; backlog.size() < 3 * SerialLine::kInBufferSize; ++i) {
+    backlog += "L" + std::to_string(i) + "\r";
+  }
+  std::string received;
+  std::atomic<bool> written{false};
+  std::thread timingSystem;
+  size_t heldBack = 0;
+  line.OnComm = [&] {
+    received += line.Input();
+    if (timingSystem.joinable()) return;
+    timingSystem = std::thread([&] {
+      pty.Write(backlog);
+      written = true;
+    });
+    PumpUntil([&] { return written.load(); }, 10000);
+    PumpUntil([] { return false; }, 200);  // the port takes the last of it
+    heldBack = line.UndeliveredCount();
+  };
+  pty.Write("first\r");
+  EXPECT_TRUE(PumpUntil([&] { return received.size() >= 6 + backlog.size(); }, 10000))
+      << received.size();
+  if (timingSystem.joinable()) timingSystem.join();
+  EXPECT_EQ(heldBack, backlog.size());
+  EXPECT_EQ(line.UndeliveredCount(), 0U);
+  EXPECT_EQ(line.DroppedBytes(), 0U);
+  EXPECT_TRUE(received == "first\r" + backlog) << received.size() << " bytes";
 }
 
 TEST(QtSerialLineTest, WritesBeyondWhatTheDriverTakesQueueInOrderUpToTheCap) {

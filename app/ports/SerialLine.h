@@ -70,6 +70,9 @@ class SerialLine {
   std::function<void(const std::string& why)> OnLineError;
 
   size_t DroppedBytes() const { return dropped_; }
+  // Received bytes the device holds back while an OnComm handler runs the
+  // event loop (a message box): they reach the line once it returns.
+  size_t UndeliveredCount() const { return open_ ? DeviceBytesUndelivered() : 0; }
   size_t DroppedOutputBytes() const { return droppedOutput_; }
 
   // The driver's low-latency mode: a USB serial adapter then hands each
@@ -98,6 +101,8 @@ class SerialLine {
   // Bytes written and still queued for the device.
   virtual size_t DeviceBytesWaiting() const = 0;
   virtual LowLatency DeviceLowLatency(bool /*on*/) { return LowLatency::kNotOffered; }
+  // Received bytes not handed to Received() yet.
+  virtual size_t DeviceBytesUndelivered() const { return 0; }
 
   // Subclasses hand received bytes here; raises OnComm.
   void Received(std::string_view bytes);

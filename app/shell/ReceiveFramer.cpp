@@ -1,6 +1,7 @@
 #include "ReceiveFramer.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace torvane {
@@ -8,6 +9,8 @@ namespace {
 
 constexpr char kCarriageReturn = '\r';
 constexpr char kQuote = '"';
+// Receive buffer room kept between arrivals; more goes back once the loop is done.
+constexpr size_t kKeptCapacity = 64 * 1024;
 
 // Tagged framing: printable characters and the carriage return stay; anything
 // else (line feed, tab, codes above 126) ends a record.
@@ -15,6 +18,22 @@ char MapTagged(char c) {
   const auto code = static_cast<unsigned char>(c);
   if ((code >= 32 && code <= 126) || c == kCarriageReturn) return c;
   return kCarriageReturn;
+}
+
+// Where the run of characters from text[begin] that a record being collected
+// keeps as they are (nothing ends the record or is dropped) stops, at most at
+// limit.
+size_t PlainRunEnd(const char* text, size_t begin, size_t limit, Framing framing) {
+  if (framing == Framing::kCommand) {
+    const void* end = std::memchr(text + begin, kCarriageReturn, limit - begin);
+    return end == nullptr ? limit : static_cast<size_t>(static_cast<const char*>(end) - text);
+  }
+  size_t end = begin;
+  for (; end < limit; ++end) {
+    const auto code = static_cast<unsigned char>(text[end]);
+    if (code < 32 || code > 126 || code == kQuote) break;
+  }
+  return end;
 }
 
 bool StartsRecord(char c, Framing framing) {
@@ -29,7 +48,8 @@ Framing FramingFor(bool fromNetwork, bool timingTcpActive) {
   return fromNetwork && timingTcpActive ? Framing::kCommand : Framing::kTagged;
 }
 
-ReceiveFramer::ReceiveFramer(RecordHandler handler) : handler_(std::move(handler)) {}
+ReceiveFramer::ReceiveFramer(RecordHandler handler, size_t maxWaiting)
+    : handler_(std::move(handler)), maxWaiting_(maxWaiting) {}
 
 void ReceiveFramer::Reset() {
   buffer_.clear();
@@ -79,7 +99,7 @@ void ReceiveFramer::Queue(std::string_view text, Framing framing) {
   }
   // After a cut nothing more is taken until the loop has reached it: text
   // kept behind the cut would be spliced to the text in front of it.
-  const size_t room = cutPending_ ? 0 : kMaxWaiting - std::min(kMaxWaiting, Waiting());
+  const size_t room = cutPending_ ? 0 : maxWaiting_ - std::min(maxWaiting_, Waiting());
   const size_t kept = std::min(room, text.size());
   buffer_.append(text.substr(0, kept));
   if (kept == text.size()) return;
@@ -107,6 +127,8 @@ void ReceiveFramer::Examine(Framing framing) {
       framer.busy_ = false;
       framer.buffer_.erase(0, framer.examined_);
       framer.examined_ = 0;
+      // A long wait behind a box must not pin its megabytes for the rest of the day.
+      if (framer.buffer_.capacity() > kKeptCapacity) framer.buffer_.shrink_to_fit();
     }
   } guard{*this};
   // Indexing rather than erasing keeps the loop linear; a handler may append,
@@ -115,6 +137,18 @@ void ReceiveFramer::Examine(Framing framing) {
     if (examined_ == buffer_.size()) {
       if (cutPending_) ResumeAfterCut();
       break;
+    }
+    if (collecting_) {
+      // A run of plain characters goes onto the record at once, as far as it
+      // fits: hours of text that waited behind a box are framed in moments.
+      const size_t room = kMaxRecordLength - std::min(kMaxRecordLength, record_.size());
+      const size_t end = PlainRunEnd(buffer_.data(), examined_,
+                                     std::min(buffer_.size(), examined_ + room), framing);
+      if (end > examined_) {
+        record_.append(buffer_, examined_, end - examined_);
+        examined_ = end;
+        continue;
+      }
     }
     char c = buffer_[examined_++];
     if (framing == Framing::kTagged) c = MapTagged(c);

@@ -14,10 +14,11 @@
 // skipped up to the next carriage return (in the tagged framing, anything
 // that maps to one) before framing starts again.
 //
-// While a handler holds the loop, at most kMaxWaiting characters wait behind
-// it; what comes past that is dropped and counted. The record that the cut
-// falls into cannot be whole, so it is dropped too, and when the dropped
-// text did not end a line the framer skips to the next carriage return.
+// While a handler holds the loop (a message box left open), at most
+// kMaxWaiting characters (or the cap given) wait behind it; what comes past
+// that is dropped and counted. The record that the cut falls into cannot be
+// whole, so it is dropped too, and when the dropped text did not end a line
+// the framer skips to the next carriage return.
 #ifndef TORVANE_APP_SHELL_RECEIVEFRAMER_H_
 #define TORVANE_APP_SHELL_RECEIVEFRAMER_H_
 
@@ -38,15 +39,18 @@ Framing FramingFor(bool fromNetwork, bool timingTcpActive);
 class ReceiveFramer {
  public:
   static constexpr size_t kMaxRecordLength = 4096;
-  // About a minute of a 9600-baud line, as much as the serial line keeps.
-  static constexpr size_t kMaxWaiting = 64 * 1024;
+  // Hours of a 9600-baud feed (960 characters a second: almost five), so a
+  // box left open while the operator is away loses no results. The buffer
+  // grows only as text comes, and gives its room back once the loop is done.
+  static constexpr size_t kMaxWaiting = 16 * 1024 * 1024;
 
   // Gets each record with its carriage return, in the framing it was cut by.
   // The handler may call Receive again (a parser that shows a message box pumps
   // events): that text is only queued and examined by the loop already running.
   using RecordHandler = std::function<void(Framing framing, const std::string& record)>;
 
-  explicit ReceiveFramer(RecordHandler handler);
+  // maxWaiting: the cap on text waiting behind a running handler.
+  explicit ReceiveFramer(RecordHandler handler, size_t maxWaiting = kMaxWaiting);
 
   // Empties both buffers and waits for the start of a record.
   void Reset();
@@ -67,7 +71,7 @@ class ReceiveFramer {
 
   // Records dropped for exceeding kMaxRecordLength since construction.
   uint64_t OverlongRecords() const { return overlongRecords_; }
-  // Received characters dropped past kMaxWaiting since construction.
+  // Received characters dropped past the cap since construction.
   uint64_t DroppedBytes() const { return droppedBytes_; }
   // Records dropped by AbandonRecord since construction.
   uint64_t AbandonedRecords() const { return abandonedRecords_; }
@@ -92,6 +96,7 @@ class ReceiveFramer {
   void ResumeAfterCut();
 
   RecordHandler handler_;
+  size_t maxWaiting_;
   std::string buffer_;  // the receive buffer; examined_ characters already taken off
   size_t examined_ = 0;
   std::string record_;

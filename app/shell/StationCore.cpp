@@ -414,7 +414,24 @@ void StationCore::OnTimerTick() {
   if (OnLampsChanged) OnLampsChanged();
 }
 
+namespace {
+
+// Counts a handler while it runs.
+class Running {
+ public:
+  explicit Running(int& count) : count_(count) { ++count_; }
+  ~Running() { --count_; }
+  Running(const Running&) = delete;
+  Running& operator=(const Running&) = delete;
+
+ private:
+  int& count_;
+};
+
+}  // namespace
+
 void StationCore::OnTimingComm() {
+  const Running running(timingHandlers_);
   SettingsStore::Batch batch(settings_);
   const int16_t port = globals().TimingLink.ComPort;
   const std::string text = timingSerial_->Input();
@@ -423,6 +440,7 @@ void StationCore::OnTimingComm() {
 }
 
 void StationCore::OnTimingNetworkData(const std::string& text) {
+  const Running running(timingHandlers_);
   SettingsStore::Batch batch(settings_);
   const Globals& g = globals();
   if (g.TimingLink.ComPort != LinkSettings::kTcpIp) return;
@@ -534,6 +552,17 @@ std::string StationCore::LowLatencyText() const {
   return lowLatencyWanted_ ? "no low-latency mode, used as it is" : "low latency off (setting)";
 }
 
+size_t StationCore::TimingTextWaiting() const {
+  if (timingHandlers_ == 0) return 0;
+  return core_.framer().Waiting() + timingSerial_->UndeliveredCount();
+}
+
+std::string StationCore::TimingWaitingText() const {
+  const size_t waiting = TimingTextWaiting();
+  if (waiting == 0) return {};
+  return "timing: " + std::to_string(waiting) + " characters waiting behind a message box";
+}
+
 std::string StationCore::StatusLine() const {
   const CycleCounters& c = cycle_.Counters();
   const double seconds =
@@ -569,6 +598,7 @@ std::string StationCore::StatusLine() const {
   if (const std::string state = TimingLinkState(); !state.empty()) {
     text += " | timing link: " + state;
   }
+  if (const std::string waiting = TimingWaitingText(); !waiting.empty()) text += " | " + waiting;
   if (TimingBytesDropped() > 0) {
     text +=
         " | timing text dropped, receive busy: " + std::to_string(TimingBytesDropped()) + " bytes";

@@ -73,6 +73,12 @@ class StationCore {
   // Timing text dropped because too much arrived while a record's handling
   // held the receive loop (a message box left open).
   uint64_t TimingBytesDropped() const { return core_.framer().DroppedBytes(); }
+  // Timing text waiting behind the handling of timing input that holds the
+  // loop (a message box: the parser's, or an error's): what the framer and
+  // the timing serial line hold back. 0 while nothing holds it.
+  size_t TimingTextWaiting() const;
+  // "timing: N characters waiting behind a message box" while some wait; empty otherwise.
+  std::string TimingWaitingText() const;
 
   // The ticker chooser's entries; saved at shutdown.
   void AddTickerEntry(const std::string& text) { tickerList_.push_back(text); }
@@ -227,6 +233,7 @@ class StationCore {
   std::vector<std::string> tickerList_;
   bool started_ = false;
   bool shutDown_ = false;
+  int timingHandlers_ = 0;  // timing input handlers running (nested through boxes)
   int64_t startedMs_ = 0;
   uint64_t passesSeen_ = 0;
   int64_t lastFullPassMs_ = 0;

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "ClassSelection.h"
 #include "FakeSerialLine.h"
 #include "ImageDecoder.h"
 #include "LinkSettingsStore.h"
@@ -847,6 +848,56 @@ INSTANTIATE_TEST_SUITE_P(Station, StationSavingTest,
                            }
                            return "";
                          });
+
+// A box the parser raised holds the receive loop (the operator is away) while
+// the timing system goes on sending: the status line says how much text
+// waits behind the box, and once it is closed every record is framed and
+// none is dropped.
+TEST_F(StationTest, TimingTextWaitingBehindAMessageBoxIsSaidAndKept) {
+  // The class listing box: a class name that cannot be stored.
+  const std::string raisesBox = "~ASa\r";
+  std::string behind;
+  while (behind.size() < 32 * 1024) behind += "~GLLSMITH\r~GRLBROWN\r";
+  behind += "~GRLJONES\r";
+  testing::LoopbackServer server([&](testing::Peer& peer) {
+    peer.Send("~GC SS/AA\r~GE 1\r" + raisesBox + behind);
+    peer.ReceiveAll(20000);
+  });
+  SettingsStore settings;
+  RegisterWirelet(settings);
+  SetTcpLink(settings, kTimingSystemKey, server.Port());
+
+  class AwayFromTheBox : public Prompter {
+   public:
+    PromptAnswer Show(const Prompt& prompt) override {
+      if (prompt.title == kClassListingTitle && onBox) onBox();
+      return recorded.Show(prompt);
+    }
+    std::function<void()> onBox;
+    ScriptedPrompter recorded;
+  } prompter;
+  Station station(settings, prompter, {int16_t{0}});
+  size_t waitingBehindTheBox = 0;
+  std::string statusBehindTheBox;
+  prompter.onBox = [&] {
+    // The box's own loop runs a while, as it does until the operator is back.
+    PumpUntil([] { return false; }, 300);
+    waitingBehindTheBox = station.TimingTextWaiting();
+    statusBehindTheBox = station.StatusLine();
+  };
+  station.Start();
+  const auto& lines = station.globals().Pages[1].Lines;
+  ASSERT_TRUE(PumpUntil([&] { return lines[1].find("JONES") != std::string::npos; }, 10000))
+      << lines[1];
+  ASSERT_GT(waitingBehindTheBox, 0U) << statusBehindTheBox;
+  EXPECT_NE(statusBehindTheBox.find(" | timing: " + std::to_string(waitingBehindTheBox) +
+                                    " characters waiting behind a message box"),
+            std::string::npos)
+      << statusBehindTheBox;
+  EXPECT_EQ(station.TimingBytesDropped(), 0U);
+  EXPECT_EQ(station.TimingTextWaiting(), 0U);
+  EXPECT_EQ(station.StatusLine().find("waiting behind"), std::string::npos) << station.StatusLine();
+}
 
 }  // namespace
 }  // namespace torvane

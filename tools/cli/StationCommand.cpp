@@ -1,7 +1,8 @@
 // torvanetx-cli station: the operator program without its window. Runs until
-// SIGINT or SIGTERM, then shuts down as the program does, settings saved. A
-// status line every 10 s and on SIGUSR1. --dump-on-exit FILE writes the image as
-// a memory dump after shutdown, so a run can be checked against what a card holds.
+// SIGINT, SIGTERM or SIGHUP (its terminal closed), then shuts down as the
+// program does, settings saved. A status line every 10 s and on SIGUSR1.
+// --dump-on-exit FILE writes the image as a memory dump after shutdown, so a
+// run can be checked against what a card holds.
 // --commands takes operator commands on standard input, one a line:
 //   status | ticker start TEXT | ticker stop | line PAGE ROW TEXT | quit
 // (TEXT in UTF-8), so scripts can drive what the window's operator would do.
@@ -12,8 +13,8 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -23,6 +24,7 @@
 #include "MemoryDump.h"
 #include "NewsTicker.h"
 #include "ProgramFolder.h"
+#include "ProgramSettings.h"
 #include "Station.h"
 
 namespace torvane::cli {
@@ -105,8 +107,6 @@ int RunStation(const Arguments& args) {
       return 2;
     }
   }
-  HiveFiles files = HiveFiles::InFolder(SettingsFolder());
-  if (!registry.empty()) files.currentUser = registry;
 
   int argc = 1;
   char name[] = "torvanetx-cli";
@@ -130,12 +130,15 @@ int RunStation(const Arguments& args) {
   action.sa_handler = OnSignal;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A closed terminal or a dropped session would otherwise end the day unsaved.
+  sigaction(SIGHUP, &action, nullptr);
   sigaction(SIGUSR1, &action, nullptr);  // a status line now
   StderrPrompter prompter;
   // Before anything is read: a second copy must not touch the settings files.
   InstanceLock instance(SettingsFolder() + "/TorvaneTX.lock");
   if (!TakeInstanceLock(instance, prompter)) return 1;
-  SettingsStore settings(files);
+  ProgramSettings stored = OpenProgramSettings(registry);
+  SettingsStore& settings = *stored.store;
   Station station(settings, prompter);
   station.Start();
   running = &station;
@@ -145,7 +148,7 @@ int RunStation(const Arguments& args) {
   }
   std::fprintf(stderr,
                "torvanetx-cli station: running (settings %s); Ctrl-C stops, SIGUSR1 shows status\n",
-               files.currentUser.c_str());
+               stored.where.c_str());
 
   // Operator commands on standard input; its end changes nothing.
   std::unique_ptr<QSocketNotifier> input;
@@ -175,9 +178,8 @@ int RunStation(const Arguments& args) {
 
   QTimer status;
   status.setInterval(kStatusEveryMs);
-  QObject::connect(&status, &QTimer::timeout, [&] {
-    std::fprintf(stderr, "%s\n", station.StatusLine().c_str());
-  });
+  QObject::connect(&status, &QTimer::timeout,
+                   [&] { std::fprintf(stderr, "%s\n", station.StatusLine().c_str()); });
   status.start();
 
   const int rc = QCoreApplication::exec();

@@ -1,13 +1,14 @@
 // torvanetx-cli.exe station: the operator program without its window, on the
 // Win32 message loop. Settings come from the registry, below
 // HKEY_CURRENT_USER\SOFTWARE\TorvaneTX; the serial links are COM ports, the TCP links go
-// through the registered control. Runs until Ctrl-C or Ctrl-Break, for
-// --seconds N, or until the file --stop-file PATH appears (what a script can
-// do to a program under Wine), then shuts down as the program does; a status
-// line every 10 s.
+// through the registered control. Runs until Ctrl-C or Ctrl-Break, the console
+// closed, a log-off or the system's shutdown, for --seconds N, or until the
+// file --stop-file PATH appears (what a script can do to a program under
+// Wine), then shuts down as the program does; a status line every 10 s.
 // --dump-on-exit FILE writes the image as a memory dump after shutdown, so a
 // run can be checked against what a card holds.
 #include <winsock2.h>  // before windows.h, for the control's headers
+
 #include <windows.h>
 
 #include <cstdio>
@@ -15,26 +16,18 @@
 #include <string>
 
 #include "CliCommand.h"
+#include "ConsoleShutdown.h"
 #include "InstanceLock.h"
 #include "MemoryDump.h"
 #include "ProgramFolder.h"
+#include "ProgramSettings.h"
 #include "StationCore.h"
-#include "SystemRegistryHive.h"
 #include "Win32StationSystem.h"
 
 namespace torvane::cli {
 namespace {
 
 constexpr int kStatusEveryMs = 10000;
-
-Win32StationSystem* running = nullptr;
-
-BOOL WINAPI OnConsoleControl(DWORD) {
-  if (running == nullptr) return FALSE;
-  std::fprintf(stderr, "torvanetx-cli station: stopping\n");
-  running->Quit(0);
-  return TRUE;
-}
 
 }  // namespace
 
@@ -63,19 +56,22 @@ int RunStation(const Arguments& args) {
   // Before anything is read: a second copy must not touch the settings.
   InstanceLock instance(SettingsFolder() + "\\TorvaneTX.lock");
   if (!TakeInstanceLock(instance, prompter)) return kExitFailed;
-  std::unique_ptr<SettingsStore> settings = OpenSystemRegistryStore();
+  ProgramSettings stored = OpenProgramSettings();
+  SettingsStore& settings = *stored.store;
   Win32StationSystem system;
-  running = &system;
-  SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
+  // The console going away ends the process once this lets it: after the
+  // shutdown below has saved (or when this goes out of scope).
+  ConsoleShutdown console(system);
   int rc = kExitOk;
   {
-    StationCore station(*settings, prompter, system);
+    StationCore station(settings, prompter, system);
     station.Start();
     if (!station.LoadError().empty()) {
       std::fprintf(stderr, "torvanetx-cli station: start-up stopped: %s\n",
                    station.LoadError().c_str());
     }
-    std::fprintf(stderr, "torvanetx-cli station: running (settings in the registry); Ctrl-C stops\n");
+    std::fprintf(stderr, "torvanetx-cli station: running (settings in %s); Ctrl-C stops\n",
+                 stored.where.c_str());
     system.Every(kStatusEveryMs,
                  [&] { std::fprintf(stderr, "%s\n", station.StatusLine().c_str()); });
     if (seconds > 0) {
@@ -97,15 +93,14 @@ int RunStation(const Arguments& args) {
     if (!dumpPath.empty()) {
       std::string error;
       if (!WriteMemoryDump(dumpPath, station.globals().MapImage, &error)) {
-        std::fprintf(stderr, "torvanetx-cli station: memory dump not written: %s\n",
-                     error.c_str());
+        std::fprintf(stderr, "torvanetx-cli station: memory dump not written: %s\n", error.c_str());
         return kExitFailed;
       }
-      std::fprintf(stderr, "torvanetx-cli station: memory dump %s (MapEnd %d)\n",
-                   dumpPath.c_str(), static_cast<int>(station.globals().MapEnd));
+      std::fprintf(stderr, "torvanetx-cli station: memory dump %s (MapEnd %d)\n", dumpPath.c_str(),
+                   static_cast<int>(station.globals().MapEnd));
     }
+    console.Finished();
   }
-  running = nullptr;
   return rc;
 }
 

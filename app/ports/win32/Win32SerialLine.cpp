@@ -118,7 +118,9 @@ void Win32SerialLine::Reopen() {
   DWORD got = 0;
   DWORD put = 0;
   CancelPendingIo(got, put);
-  const std::string received(readBuffer_, readPending_ ? got : 0);
+  std::string received(readBuffer_, readPending_ ? got : 0);
+  // A read waits for one byte only: what came after it is still the driver's.
+  TakeWhatTheDriverHolds(received);
   std::string unsent = (writePending_ ? writing_.substr(put) : writing_) + queued_;
   ReleaseHandle();
   try {
@@ -132,6 +134,18 @@ void Win32SerialLine::Reopen() {
   if (!received.empty()) Received(received);
   if (device_ != INVALID_HANDLE_VALUE && !readPending_) StartRead();
   if (device_ != INVALID_HANDLE_VALUE && !writePending_ && !queued_.empty()) StartWrite();
+}
+
+void Win32SerialLine::TakeWhatTheDriverHolds(std::string& into) {
+  while (BytesHeld() > 0) {
+    DWORD got = 0;
+    if (!ReadFile(device_, readBuffer_, BytesToRead(), &got, &read_) &&
+        (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(device_, &read_, &got, TRUE))) {
+      return;
+    }
+    if (got == 0) return;
+    into.append(readBuffer_, got);
+  }
 }
 
 void Win32SerialLine::CloseDevice() {
@@ -198,11 +212,15 @@ void Win32SerialLine::WriteDevice(std::string_view bytes) {
 
 size_t Win32SerialLine::DeviceBytesWaiting() const { return writing_.size() + queued_.size(); }
 
-DWORD Win32SerialLine::BytesToRead() const {
+DWORD Win32SerialLine::BytesHeld() const {
   COMSTAT status{};
   DWORD errors = 0;
-  if (!ClearCommError(device_, &errors, &status) || status.cbInQue == 0) return 1;
-  return status.cbInQue < sizeof readBuffer_ ? status.cbInQue : sizeof readBuffer_;
+  return ClearCommError(device_, &errors, &status) ? status.cbInQue : 0;
+}
+
+DWORD Win32SerialLine::BytesToRead() const {
+  const DWORD held = BytesHeld();
+  return held == 0 ? 1 : held < sizeof readBuffer_ ? held : sizeof readBuffer_;
 }
 
 // ReadFile and WriteFile reset the event themselves as they start.

@@ -55,8 +55,12 @@ class Win32SerialLine : public SerialLine {
   void Reopen();
   // Stops the read and write in flight; got and put are what they moved.
   void CancelPendingIo(DWORD& got, DWORD& put);
+  // Appends the bytes the driver holds, read with no I/O left in flight.
+  void TakeWhatTheDriverHolds(std::string& into);
   // Closes the handle and forgets the I/O of the closed device.
   void ReleaseHandle();
+  // Bytes the driver has received and not handed on.
+  DWORD BytesHeld() const;
   // What the driver holds, at least 1 and at most the buffer.
   DWORD BytesToRead() const;
   void StartRead();

@@ -255,7 +255,7 @@ TEST_F(LatencyTimerTest, BytesReadBeforeTheReopenAreKept) {
   b.Output("reply");
   ASSERT_TRUE(ServiceUntil(
       {&b}, [&] { return b.OutBufferCount() == 0; }, 5000));
-  ASSERT_EQ(a.Events().size(), 2u);
+  ASSERT_EQ(a.Events().size(), 1u) << "only COM5's read is in flight";
   ASSERT_EQ(WaitForSingleObject(a.Events()[0], 5000), WAIT_OBJECT_0) << "COM5 read nothing";
   EXPECT_EQ(a.SetLowLatency(true), LowLatency::kOn);
   ASSERT_TRUE(ServiceUntil(

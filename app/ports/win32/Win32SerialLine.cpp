@@ -36,22 +36,11 @@ BYTE ParityOf(char letter) {
   }
 }
 
-// Timeouts that end a read as soon as bytes are in. Windows' drivers do that
-// for MAXDWORD/MAXDWORD/N (with N ms of nothing ending it empty); Wine
-// completes such a read without signalling its event, so under Wine a gap
-// of 1 ms after the first byte ends it instead (about 2 ms there).
-COMMTIMEOUTS ReadAsSoonAsBytesArrive() {
-  COMMTIMEOUTS timeouts{};
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  if (ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr) {
-    timeouts.ReadIntervalTimeout = 1;
-    return timeouts;
-  }
-  timeouts.ReadIntervalTimeout = MAXDWORD;
-  timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-  timeouts.ReadTotalTimeoutConstant = 1000;
-  return timeouts;
-}
+// No timeouts: a read ends when the bytes it asks for are in, so StartRead
+// asks for what the driver holds, or for one byte to wait on. (Reads that end
+// on a gap after the first byte instead cost a timer's round each under Wine,
+// more than a millisecond on every reply.)
+constexpr COMMTIMEOUTS kReadWhatIsAsked{};
 
 }  // namespace
 
@@ -68,8 +57,13 @@ Win32SerialLine::~Win32SerialLine() {
 }
 
 std::vector<HANDLE> Win32SerialLine::Events() const {
-  if (device_ == INVALID_HANDLE_VALUE) return {};
-  return {read_.hEvent, write_.hEvent};
+  // Only I/O in flight: the event of one that ended at once stays signalled
+  // and would wake the loop for nothing, again and again.
+  std::vector<HANDLE> events;
+  if (device_ == INVALID_HANDLE_VALUE) return events;
+  if (readPending_) events.push_back(read_.hEvent);
+  if (writePending_) events.push_back(write_.hEvent);
+  return events;
 }
 
 void Win32SerialLine::OpenDevice(int16_t commPort, const LineSettings& settings,
@@ -98,7 +92,7 @@ void Win32SerialLine::OpenHandle() {
     CloseDevice();
     throw;
   }
-  COMMTIMEOUTS timeouts = ReadAsSoonAsBytesArrive();
+  COMMTIMEOUTS timeouts = kReadWhatIsAsked;
   SetCommTimeouts(device_, &timeouts);
 }
 
@@ -124,7 +118,9 @@ void Win32SerialLine::Reopen() {
   DWORD got = 0;
   DWORD put = 0;
   CancelPendingIo(got, put);
-  const std::string received(readBuffer_, readPending_ ? got : 0);
+  std::string received(readBuffer_, readPending_ ? got : 0);
+  // A read waits for one byte only: what came after it is still the driver's.
+  TakeWhatTheDriverHolds(received);
   std::string unsent = (writePending_ ? writing_.substr(put) : writing_) + queued_;
   ReleaseHandle();
   try {
@@ -138,6 +134,18 @@ void Win32SerialLine::Reopen() {
   if (!received.empty()) Received(received);
   if (device_ != INVALID_HANDLE_VALUE && !readPending_) StartRead();
   if (device_ != INVALID_HANDLE_VALUE && !writePending_ && !queued_.empty()) StartWrite();
+}
+
+void Win32SerialLine::TakeWhatTheDriverHolds(std::string& into) {
+  while (BytesHeld() > 0) {
+    DWORD got = 0;
+    if (!ReadFile(device_, readBuffer_, BytesToRead(), &got, &read_) &&
+        (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(device_, &read_, &got, TRUE))) {
+      return;
+    }
+    if (got == 0) return;
+    into.append(readBuffer_, got);
+  }
 }
 
 void Win32SerialLine::CloseDevice() {
@@ -204,11 +212,23 @@ void Win32SerialLine::WriteDevice(std::string_view bytes) {
 
 size_t Win32SerialLine::DeviceBytesWaiting() const { return writing_.size() + queued_.size(); }
 
+DWORD Win32SerialLine::BytesHeld() const {
+  COMSTAT status{};
+  DWORD errors = 0;
+  return ClearCommError(device_, &errors, &status) ? status.cbInQue : 0;
+}
+
+DWORD Win32SerialLine::BytesToRead() const {
+  const DWORD held = BytesHeld();
+  return held == 0 ? 1 : held < sizeof readBuffer_ ? held : sizeof readBuffer_;
+}
+
+// ReadFile and WriteFile reset the event themselves as they start.
 void Win32SerialLine::StartRead() {
   while (device_ != INVALID_HANDLE_VALUE) {
-    ResetEvent(read_.hEvent);
     DWORD got = 0;
-    if (ReadFile(device_, readBuffer_, sizeof readBuffer_, &got, &read_)) {
+    ++readsStarted_;
+    if (ReadFile(device_, readBuffer_, BytesToRead(), &got, &read_)) {
       // Done at once: hand it on and keep one read pending.
       if (got > 0) Received(std::string_view(readBuffer_, got));
       continue;
@@ -225,7 +245,6 @@ void Win32SerialLine::StartWrite() {
   while (device_ != INVALID_HANDLE_VALUE && !queued_.empty()) {
     writing_.swap(queued_);
     queued_.clear();
-    ResetEvent(write_.hEvent);
     DWORD put = 0;
     if (WriteFile(device_, writing_.data(), static_cast<DWORD>(writing_.size()), &put, &write_)) {
       writing_.erase(0, put);
@@ -244,15 +263,16 @@ void Win32SerialLine::StartWrite() {
 void Win32SerialLine::Service() {
   if (device_ == INVALID_HANDLE_VALUE) return;
   DWORD done = 0;
-  if (readPending_ && WaitForSingleObject(read_.hEvent, 0) == WAIT_OBJECT_0) {
+  // The result is in the OVERLAPPED before its event is set: no call to the
+  // system to learn which of the two ended.
+  if (readPending_ && HasOverlappedIoCompleted(&read_)) {
     readPending_ = false;
     if (!GetOverlappedResult(device_, &read_, &done, FALSE)) return Fail("read");
     // Received() may run handlers that close the line.
     if (done > 0) Received(std::string_view(readBuffer_, done));
     StartRead();
   }
-  if (device_ != INVALID_HANDLE_VALUE && writePending_ &&
-      WaitForSingleObject(write_.hEvent, 0) == WAIT_OBJECT_0) {
+  if (device_ != INVALID_HANDLE_VALUE && writePending_ && HasOverlappedIoCompleted(&write_)) {
     writePending_ = false;
     if (!GetOverlappedResult(device_, &write_, &done, FALSE)) return Fail("write");
     writing_.erase(0, done);

@@ -1,5 +1,6 @@
 // The serial line on a Windows COM port: the device opened for overlapped
-// I/O, its settings through a DCB, and reads that end as soon as bytes are in.
+// I/O, its settings through a DCB, and reads that end as soon as bytes are in
+// (each asks for what the driver holds, or one byte when it holds none).
 // One read is kept pending while the line is open and one write drains the
 // queued output; each signals its event, which the thread's message loop
 // waits on (Events()) and hands back to Service(). Low latency is the USB
@@ -34,6 +35,8 @@ class Win32SerialLine : public SerialLine {
   uint32_t LatencyTimerMs() const override { return latencyTimerMs_; }
   // Handles opened on devices so far; a changed latency timer opens one more.
   int DeviceOpens() const { return deviceOpens_; }
+  // Reads started on the device so far.
+  uint64_t ReadsStarted() const { return readsStarted_; }
 
  protected:
   void OpenDevice(int16_t commPort, const LineSettings& settings, int16_t handshaking) override;
@@ -52,8 +55,14 @@ class Win32SerialLine : public SerialLine {
   void Reopen();
   // Stops the read and write in flight; got and put are what they moved.
   void CancelPendingIo(DWORD& got, DWORD& put);
+  // Appends the bytes the driver holds, read with no I/O left in flight.
+  void TakeWhatTheDriverHolds(std::string& into);
   // Closes the handle and forgets the I/O of the closed device.
   void ReleaseHandle();
+  // Bytes the driver has received and not handed on.
+  DWORD BytesHeld() const;
+  // What the driver holds, at least 1 and at most the buffer.
+  DWORD BytesToRead() const;
   void StartRead();
   void StartWrite();
   void Fail(const char* step);
@@ -65,6 +74,7 @@ class Win32SerialLine : public SerialLine {
   int16_t handshaking_ = 0;
   HANDLE device_ = INVALID_HANDLE_VALUE;
   int deviceOpens_ = 0;
+  uint64_t readsStarted_ = 0;
   uint32_t latencyTimerMs_ = 0;
   OVERLAPPED read_{};
   OVERLAPPED write_{};

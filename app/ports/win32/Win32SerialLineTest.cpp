@@ -63,6 +63,47 @@ TEST_F(Pair, PacketsAndRepliesAlternateWithoutLoss) {
   EXPECT_EQ(errors, "");
 }
 
+// Between a packet and its reply the loop has nothing to do: no event it
+// waits on may be signalled then (a write that ended at once used to leave
+// its event set, and the loop woke for it again and again).
+TEST_F(Pair, NothingWakesTheLoopWhileTheReplyIsAwaited) {
+  a.SetPortOpen(true);
+  b.SetPortOpen(true);
+  for (size_t i = 0; i < 20; ++i) {
+    a.Output(std::string(14, static_cast<char>('a' + i)));
+    ASSERT_TRUE(ServiceUntil({&a, &b}, [&] { return atB.size() >= 14 * (i + 1); }, 5000))
+        << "packet " << i;
+    ASSERT_EQ(a.OutBufferCount(), 0u);
+    std::vector<HANDLE> events = a.Events();
+    ASSERT_FALSE(events.empty()) << "a read stays in flight while the line is open";
+    EXPECT_EQ(WaitForMultipleObjects(static_cast<DWORD>(events.size()), events.data(), FALSE, 0),
+              static_cast<DWORD>(WAIT_TIMEOUT))
+        << "packet " << i << ": an event is set with nothing to serve";
+    b.Output("\x06");
+    ASSERT_TRUE(ServiceUntil({&a, &b}, [&] { return atA.size() > i; }, 5000))
+        << "reply " << i;
+  }
+  EXPECT_EQ(atA, std::string(20, '\x06'));
+  EXPECT_EQ(errors, "");
+}
+
+// A read that waits asks for one byte and ends with it; the next takes all
+// the driver holds at once, so a burst costs a few reads, not one a byte.
+TEST_F(Pair, ABurstIsTakenInAFewReads) {
+  a.SetPortOpen(true);
+  b.SetPortOpen(true);
+  std::string burst;
+  for (int i = 0; i < 3000; ++i) burst += static_cast<char>(i % 251);
+  const uint64_t readsBefore = a.ReadsStarted();
+  b.Output(burst);
+  ASSERT_TRUE(ServiceUntil(
+      {&a, &b}, [&] { return atA.size() >= burst.size(); }, 5000))
+      << "got " << atA.size() << " bytes";
+  EXPECT_EQ(atA, burst);
+  EXPECT_LE(a.ReadsStarted() - readsBefore, 16u);
+  EXPECT_EQ(errors, "");
+}
+
 TEST(Win32SerialLineTest, AMissingPortIsRefusedWithTheSystemsReason) {
   Win32SerialLine line;
   line.SetCommPort(9);

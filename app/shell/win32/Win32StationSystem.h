@@ -38,6 +38,11 @@ class Win32StationSystem : public StationSystem {
   // Ends Run(); callable from any thread (a console control handler).
   void Quit(int code);
 
+  // Turns of the loop so far that served lines, and looks at the message
+  // queue; what a turnaround costs the loop, counted.
+  uint64_t LineWakes() const { return lineWakes_; }
+  uint64_t QueueLooks() const { return queueLooks_; }
+
  private:
   class Line;
   static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -48,6 +53,8 @@ class Win32StationSystem : public StationSystem {
   std::function<void()> tick_;
   std::vector<std::function<void()>> extra_;
   std::vector<Line*> lines_;
+  uint64_t lineWakes_ = 0;
+  uint64_t queueLooks_ = 0;
 };
 
 }  // namespace torvane

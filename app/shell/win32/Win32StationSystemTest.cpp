@@ -61,5 +61,44 @@ TEST(Win32StationSystemTest, LinesItMadeAreServedByItsLoop) {
   EXPECT_EQ(a, nullptr);
 }
 
+// Stop and wait on the loop: each reply is served in the turn its read ends,
+// and the next read is in flight at once, so the loop turns about once for
+// each read that ends (the packet's one or two, the reply's one) and never
+// for nothing while a reply is awaited.
+TEST(Win32StationSystemTest, EachExchangeTakesAFewTurnsOfTheLoop) {
+  Win32StationSystem system;
+  std::unique_ptr<SerialLine> a = system.MakeSerialLine({});
+  std::unique_ptr<SerialLine> b = system.MakeSerialLine({});
+  a->SetCommPort(5);
+  b->SetCommPort(6);
+  for (SerialLine* line : {a.get(), b.get()}) {
+    line->SetSettings("57600,N,8,1");
+    line->SetRThreshold(1);
+    line->SetPortOpen(true);
+  }
+  constexpr int kExchanges = 200;
+  const std::string packet(14, 'P');
+  std::string atB;
+  int replies = 0;
+  b->OnComm = [&] {
+    atB += b->Input();
+    while (atB.size() >= packet.size()) {
+      atB.erase(0, packet.size());
+      b->Output("\x06");
+    }
+  };
+  a->OnComm = [&] {
+    replies += static_cast<int>(a->Input().size());
+    if (replies >= kExchanges) return system.Quit(1);
+    a->Output(packet);
+  };
+  system.Every(20000, [&] { system.Quit(-1); });
+  const uint64_t wakesBefore = system.LineWakes();
+  a->Output(packet);
+  ASSERT_EQ(system.Run(), 1) << "the loop gave up after " << replies << " replies";
+  EXPECT_EQ(replies, kExchanges);
+  EXPECT_LE(system.LineWakes() - wakesBefore, 4u * kExchanges);
+}
+
 }  // namespace
 }  // namespace torvane

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "ControlRegistration.h"
 #include "Desktop.h"
 #include "ErrorReporter.h"
 #include "InstanceLock.h"
@@ -107,6 +108,8 @@ int main(int argc, char** argv) {
   // Before anything is read: a second copy must not touch the settings files.
   InstanceLock instance(SettingsFolder() + "/TorvaneTX.lock");
   if (!TakeInstanceLock(instance, prompter)) return 0;
+  const ControlRegistration control = RegisterControlAtStart();
+  if (!control.message.empty()) std::fprintf(stderr, "TorvaneTX: %s\n", control.message.c_str());
   SettingsStore settings(HiveFiles::InFolder(SettingsFolder()));
   QtDesktop desktop;
   Station station(settings, prompter);

@@ -1,5 +1,6 @@
 // The program's side of the conversion library: opened by name at the first call
-// that needs it, first from the executable's own folder, then the normal search path
+// that needs it, first from the executable's own folder (installed: its
+// ../lib/torvanetx), then the normal search path
 // (on Windows: LoadLibraryA("TorvaneConvert.dll"), whose search begins there).
 #ifndef TORVANE_PLATFORM_CONVERTLIBRARY_H_
 #define TORVANE_PLATFORM_CONVERTLIBRARY_H_

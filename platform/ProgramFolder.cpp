@@ -1,5 +1,7 @@
 #include "ProgramFolder.h"
 
+#include <limits.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -13,6 +15,22 @@ std::string ProgramFolder() {
   std::string exe(path, static_cast<size_t>(n));
   const auto slash = exe.rfind('/');
   return slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
+}
+
+std::string FindProgramLibrary(const std::string& programFolder, const std::string& fileName) {
+  for (const std::string& candidate :
+       {programFolder + "/" + fileName,
+        programFolder + "/" + kInstalledLibraryFolder + "/" + fileName}) {
+    char resolved[PATH_MAX];
+    if (realpath(candidate.c_str(), resolved) != nullptr && access(resolved, R_OK) == 0) {
+      return resolved;
+    }
+  }
+  return {};
+}
+
+std::string ProgramLibrary(const std::string& fileName) {
+  return FindProgramLibrary(ProgramFolder(), fileName);
 }
 
 std::string SettingsFolder() {

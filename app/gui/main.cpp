@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "ControlRegistration.h"
 #include "Desktop.h"
 #include "ErrorReporter.h"
 #include "InstanceLock.h"
@@ -112,6 +113,11 @@ int main(int argc, char** argv) {
   // Before anything is read: a second copy must not touch the settings files.
   InstanceLock instance(SettingsFolder() + "/TorvaneTX.lock");
   if (!TakeInstanceLock(instance, prompter)) return 0;
+#ifndef _WIN32
+  // On Windows the setup program registers the control, as COM expects.
+  const ControlRegistration control = RegisterControlAtStart();
+  if (!control.message.empty()) std::fprintf(stderr, "TorvaneTX: %s\n", control.message.c_str());
+#endif
   // On Windows the registry, where the Windows station keeps them too.
   ProgramSettings stored = OpenProgramSettings();
   SettingsStore& settings = *stored.store;

@@ -12,9 +12,13 @@ ConvertLibrary::~ConvertLibrary() {
 void ConvertLibrary::Load() {
   std::string errors;
   if (name_.find('/') == std::string::npos) {
-    const std::string besideProgram = ProgramFolder() + "/" + name_;
-    handle_ = dlopen(besideProgram.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle_ == nullptr) errors = dlerror();
+    const std::string own = ProgramLibrary(name_);
+    if (own.empty()) {
+      errors = "not beside the program nor in its " + std::string(kInstalledLibraryFolder);
+    } else {
+      handle_ = dlopen(own.c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (handle_ == nullptr) errors = dlerror();
+    }
   }
   if (handle_ == nullptr) handle_ = dlopen(name_.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle_ == nullptr) {

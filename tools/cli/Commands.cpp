@@ -27,7 +27,7 @@ const std::vector<CliCommand>& Commands() {
        RunImage},
       {"decode", "decode [--json] DUMP", RunDecode},
       {"replay", "replay --registry FILE --framing tagged|command [OPTIONS] INPUT", RunReplay},
-      {"register", "register [MODULE]   (default: libwirelet61.so beside the program)", RunRegister},
+      {"register", "register [MODULE]   (default: the program's own libwirelet61.so)", RunRegister},
       {"unregister", "unregister [MODULE]", RunUnregister},
       {"wirelet", "wirelet < COMMANDS   (get|set|call|config|pump|quit, one per line)", RunWirelet},
 #ifdef TORVANE_WITH_STATION

@@ -8,6 +8,7 @@
 
 #include "ClassesRootHive.h"
 #include "CliCommand.h"
+#include "ControlRegistration.h"
 #include "Dispatch.h"
 #include "ProgramFolder.h"
 
@@ -19,7 +20,8 @@ int RunServerEntry(const Arguments& args, const char* command, const char* entry
     std::fprintf(stderr, "usage: torvanetx-cli %s [MODULE]\n", command);
     return 2;
   }
-  std::string module = args.empty() ? ProgramFolder() + "/libwirelet61.so" : args[0];
+  std::string module = args.empty() ? ProgramLibrary(kWireletModuleName) : args[0];
+  if (module.empty()) module = ProgramFolder() + "/" + kWireletModuleName;
   // A bare file name means the current folder, not the loader's search path.
   if (module.find('/') == std::string::npos) module = "./" + module;
   void* handle = dlopen(module.c_str(), RTLD_NOW | RTLD_LOCAL);

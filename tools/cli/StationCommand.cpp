@@ -20,6 +20,7 @@
 
 #include "AnsiText.h"
 #include "CliCommand.h"
+#include "ControlRegistration.h"
 #include "InstanceLock.h"
 #include "MemoryDump.h"
 #include "NewsTicker.h"
@@ -137,6 +138,10 @@ int RunStation(const Arguments& args) {
   // Before anything is read: a second copy must not touch the settings files.
   InstanceLock instance(SettingsFolder() + "/TorvaneTX.lock");
   if (!TakeInstanceLock(instance, prompter)) return 1;
+  const ControlRegistration control = RegisterControlAtStart();
+  if (!control.message.empty()) {
+    std::fprintf(stderr, "torvanetx-cli station: %s\n", control.message.c_str());
+  }
   ProgramSettings stored = OpenProgramSettings(registry);
   SettingsStore& settings = *stored.store;
   Station station(settings, prompter);

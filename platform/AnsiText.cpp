@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "Utf8.h"
+
 namespace torvane {
 namespace {
 
@@ -16,52 +18,12 @@ char32_t CodePointOf(unsigned char byte) {
   return byte >= 0x80 && byte <= 0x9F ? kHighControls[byte - 0x80] : char32_t{byte};
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 char AnsiOf(char32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
   for (size_t i = 0; i < kHighControls.size(); ++i) {
     if (kHighControls[i] == cp) return static_cast<char>(0x80 + i);
   }
   return '?';
-}
-
-// Decodes one UTF-8 sequence at in[i]; returns its length, or 0 when malformed.
-size_t DecodeUtf8(std::string_view in, size_t i, char32_t& cp) {
-  const auto b0 = static_cast<unsigned char>(in[i]);
-  size_t length = 0;
-  if (b0 >= 0xC2 && b0 <= 0xDF) {
-    length = 2;
-    cp = b0 & 0x1F;
-  } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-    length = 3;
-    cp = b0 & 0x0F;
-  } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-    length = 4;
-    cp = b0 & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + length > in.size()) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    const auto b = static_cast<unsigned char>(in[i + k]);
-    if ((b & 0xC0) != 0x80) return 0;
-    cp = (cp << 6) | (b & 0x3F);
-  }
-  const char32_t minimum[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (cp < minimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-  return length;
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <array>
 #include <cstring>
 
+#include "Utf8.h"
+
 namespace torvane {
 namespace {
 
@@ -46,42 +48,6 @@ uint32_t GetLe(const uint8_t* in, int bytes) {
 bool ValidName(std::string_view name) {
   if (name.empty() || name.size() > kMaxNameLength) return false;
   return std::all_of(name.begin(), name.end(), [](char c) { return c > 32 && c < 127; });
-}
-
-// Well-formed UTF-8 without overlong forms, surrogates or values above U+10FFFF.
-bool ValidUtf8(std::string_view text) {
-  for (size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    size_t length = 0;
-    uint32_t code = 0;
-    if (c < 0x80) {
-      ++i;
-      continue;
-    } else if (c >= 0xC2 && c < 0xE0) {
-      length = 2;
-      code = c & 0x1F;
-    } else if (c >= 0xE0 && c < 0xF0) {
-      length = 3;
-      code = c & 0x0F;
-    } else if (c >= 0xF0 && c < 0xF5) {
-      length = 4;
-      code = c & 0x07;
-    } else {
-      return false;
-    }
-    if (text.size() - i < length) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if ((length == 3 && (code < 0x800 || (code >= 0xD800 && code < 0xE000))) ||
-        (length == 4 && (code < 0x10000 || code > 0x10FFFF))) {
-      return false;
-    }
-    i += length;
-  }
-  return true;
 }
 
 // Walks the entries without ever looking past end.
@@ -128,7 +94,7 @@ HResult EncodePropertyStream(const MemoryPropertyBag& bag, std::vector<uint8_t>*
         break;
       case VarType::kString: {
         const std::string& text = value.AsString();
-        if (text.size() > kMaxPropertyStreamText || !ValidUtf8(text)) return kEInvalidArg;
+        if (text.size() > kMaxPropertyStreamText || !IsValidUtf8(text)) return kEInvalidArg;
         block.push_back(kTypeString);
         PutLe(block, static_cast<uint32_t>(text.size()), 4);
         block.insert(block.end(), text.begin(), text.end());
@@ -199,7 +165,7 @@ HResult DecodePropertyStream(std::span<const uint8_t> bytes, MemoryPropertyBag* 
         const size_t length = GetLe(p, 4);
         if (length > kMaxPropertyStreamText || !in.Take(length, &p)) return kStgEDocfileCorrupt;
         std::string text(reinterpret_cast<const char*>(p), length);
-        if (!ValidUtf8(text)) return kStgEDocfileCorrupt;
+        if (!IsValidUtf8(text)) return kStgEDocfileCorrupt;
         value = Variant::String(std::move(text));
         break;
       }

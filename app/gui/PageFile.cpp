@@ -1,47 +1,20 @@
 #include "PageFile.h"
 
+#include <algorithm>
+
 #include "AnsiText.h"
+#include "Utf8.h"
 
 namespace torvane {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// Valid UTF-8 (shortest forms, no surrogates, up to U+10FFFF) with at least
-// one character beyond ASCII.
+// Valid UTF-8 with at least one character beyond ASCII.
 bool IsUtf8BeyondAscii(std::string_view text) {
-  bool beyondAscii = false;
-  for (size_t i = 0; i < text.size();) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t length = 0;
-    unsigned lowest = 0x80;  // the second byte's range, by lead
-    unsigned highest = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3;
-      if (lead == 0xE0) lowest = 0xA0;
-      if (lead == 0xED) highest = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4;
-      if (lead == 0xF0) lowest = 0x90;
-      if (lead == 0xF4) highest = 0x8F;
-    } else {
-      return false;
-    }
-    if (i + length > text.size()) return false;
-    for (size_t k = 1; k < length; ++k) {
-      const auto c = static_cast<unsigned char>(text[i + k]);
-      if (c < (k == 1 ? lowest : 0x80) || c > (k == 1 ? highest : 0xBF)) return false;
-    }
-    beyondAscii = true;
-    i += length;
-  }
-  return beyondAscii;
+  const bool beyondAscii = std::any_of(
+      text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  return beyondAscii && IsValidUtf8(text);
 }
 
 void SplitLine(std::string_view line, std::vector<std::string>& fields) {

@@ -267,7 +267,11 @@ bool WebServer::Impl::Start(std::string* error) {
   }
   const tcp::endpoint endpoint(address, options_.port);
   acceptor_.open(endpoint.protocol(), ec);
+#ifndef _WIN32
+  // A restart binds again past the last run's closing connections. (On
+  // Windows the option would let another program take the port from us.)
   if (!ec) acceptor_.set_option(net::socket_base::reuse_address(true), ec);
+#endif
   if (!ec) acceptor_.bind(endpoint, ec);
   if (!ec) acceptor_.listen(net::socket_base::max_listen_connections, ec);
   if (ec) {

@@ -19,7 +19,7 @@ main{padding:.5em}
 .card{display:inline-block;font-family:monospace;font-size:5vw;line-height:1.25;background:#000;padding:.3em}
 @media(min-width:600px){.card{font-size:24px}}
 .row{white-space:pre;display:block;color:inherit;text-decoration:none}
-a.row{text-decoration:underline}
+a.row{text-decoration:underline;text-decoration-color:#666}
 #index a{display:block;padding:.5em .2em;border-bottom:1px solid #333;color:#eee;text-decoration:none;font-family:monospace;font-size:1.1em}
 #index a span{color:#888;margin-right:.8em}
 .note{color:#aaa;padding:1em 0}
@@ -37,9 +37,15 @@ const kNoLink = 255;
 let card = null;
 
 function apply(message) {
+  let redraw = true;
   if (message.full || card === null) {
     card = message.card;
   } else {
+    // Only what the viewer sees is drawn again, so a tap is not lost under it.
+    const shown = shownPage();
+    redraw = message.pageCount !== card.pages.length || message.card.ticker !== card.ticker ||
+        message.card.tickerRunning !== card.tickerRunning ||
+        message.card.pages.some(p => shown === null || p.number === shown);
     const pages = card.pages.slice(0, message.pageCount);
     for (const page of message.card.pages) {
       const at = pages.findIndex(p => p.number === page.number);
@@ -49,15 +55,18 @@ function apply(message) {
     card = Object.assign({}, message.card, {pages: pages});
   }
   document.body.dataset.sequence = String(message.sequence);
-  render();
+  if (redraw) render();
 }
 
 function row(text, colour, link) {
   const element = document.createElement(link === undefined ? "span" : "a");
   element.className = "row";
   element.textContent = text.padEnd(20, " ");
-  element.style.color = palette[colour & 15];
-  element.style.background = palette[(colour >> 4) & 15];
+  const fore = colour & 15;
+  const back = (colour >> 4) & 15;
+  // A page whose colours were never set holds 0 for both: drawn readable.
+  element.style.color = fore === back ? (back === 3 ? "#000000" : "#ffffff") : palette[fore];
+  element.style.background = palette[back];
   if (link !== undefined) element.href = "#page=" + link;
   return element;
 }

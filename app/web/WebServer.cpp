@@ -225,8 +225,11 @@ class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
   void WriteNext() {
     writing_ = true;
     stream_.expires_after(std::chrono::milliseconds(server_.options_.writeTimeoutMs));
-    net::async_write(stream_, net::buffer(*queue_.front()),
-                     [self = shared_from_this()](beast::error_code ec, size_t) {
+    // The handler keeps the message: a write the system still holds (Windows'
+    // overlapped I/O) reads it until the handler runs, even after a close.
+    const Message message = queue_.front();
+    net::async_write(stream_, net::buffer(*message),
+                     [self = shared_from_this(), message](beast::error_code ec, size_t) {
                        self->writing_ = false;
                        if (ec) {
                          if (ec == beast::error::timeout) ++self->server_.dropped_;
@@ -240,7 +243,6 @@ class WebServer::Impl::Session : public std::enable_shared_from_this<Session> {
   void Close() {
     if (closed_) return;
     closed_ = true;
-    queue_.clear();
     beast::error_code ignored;
     stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
     stream_.socket().close(ignored);

@@ -337,12 +337,22 @@ TEST_F(WebServerTest, StreamSendsTheWholeCardThenWhatChanged) {
 }
 
 TEST_F(WebServerTest, ViewerThatNeverReadsIsDroppedWhileOthersAreServed) {
+#ifdef _WIN32
+  GTEST_SKIP() << "under Wine a send to a peer that does not read completes anyway (Wine keeps "
+                  "the bytes), so the stall this needs never shows; unproven on real Windows";
+#endif
   Client stuck(server_->Port(), 1024);
   stuck.Send("GET /events HTTP/1.1\r\nHost: x\r\n\r\n");
   Client reader(server_->Port());
   reader.Send("GET /events HTTP/1.1\r\nHost: x\r\n\r\n");
   ASSERT_TRUE(WaitFor([&] { return server_->Figures().eventStreams == 2; }));
-  // Publishes changed cards until the stuck viewer is let go.
+  // The reader keeps reading while changed cards are published until the
+  // stuck viewer is let go.
+  bool readerSawTheEnd = false;
+  std::thread reading([&] {
+    readerSawTheEnd =
+        reader.ReadUntil([](const std::string& r) { return Contains(r, "THE END"); }, 15000ms);
+  });
   int row = 0;
   const bool dropped = WaitFor([&] {
     Publish(2 + row % 10, "LINE " + std::to_string(row) + std::string(14, '.'));
@@ -350,11 +360,13 @@ TEST_F(WebServerTest, ViewerThatNeverReadsIsDroppedWhileOthersAreServed) {
     std::this_thread::sleep_for(2ms);
     return server_->Figures().dropped > 0 && server_->Figures().eventStreams == 1;
   });
-  EXPECT_TRUE(dropped) << "streams " << server_->Figures().eventStreams;
+  EXPECT_TRUE(dropped) << "streams " << server_->Figures().eventStreams << ", rows published "
+                       << row << ", connections " << server_->Figures().connections;
   EXPECT_TRUE(Serves());
-  const std::string last = "\"sequence\":" + std::to_string(sequence_);
-  EXPECT_TRUE(reader.ReadUntil([&](const std::string& r) { return Contains(r, last); }))
-      << "the reading viewer fell behind";
+  Publish(1, "THE END");
+  reading.join();
+  EXPECT_TRUE(readerSawTheEnd) << "the reading viewer fell behind";
+  EXPECT_EQ(server_->Figures().eventStreams, 1U);
 }
 
 TEST_F(WebServerTest, AddressInUseIsReportedAndNothingRuns) {

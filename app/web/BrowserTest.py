@@ -61,7 +61,8 @@ def main():
     url = f"http://127.0.0.1:{port}/"
     log = open(os.path.join(build, "browser-test-demo.log"), "w")
     demo = subprocess.Popen(
-        [os.path.join(root, "scripts", "demo"), build, "--headless", "--speed", "20",
+        # The demo takes its build folder from the top of the tree.
+        [os.path.join(root, "scripts", "demo"), os.path.relpath(build, root), "--headless", "--speed", "20",
          "--seconds", str(int(args.timeout) + 30), "--web", str(port)],
         stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
     driver = None

@@ -12,7 +12,7 @@ if(NOT ROOT)
 endif()
 
 set(layers convert platform platform/automation app/settings app/state app/memmap app/parser
-           app/ports app/editor wirelet app/shell app/gui tools/simulators tools/cli)
+           app/ports app/editor wirelet app/shell app/web app/gui tools/simulators tools/cli)
 
 # The lowest layer that holds each header name.
 set(index 0)

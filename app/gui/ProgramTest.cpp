@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTemporaryDir>
 
 #include "InstanceLock.h"
@@ -84,6 +85,43 @@ TEST(ProgramTest, ExitWhenReadyShowsTheWindowThenExitsAsTheOperatorWould) {
   EXPECT_TRUE(saved.contains("[HKEY_CURRENT_USER\\SOFTWARE\\TorvaneTX\\TimingSystem]"));
   EXPECT_TRUE(saved.contains("\"MaxPages\"=\"2\"")) << saved.toStdString();
   EXPECT_TRUE(saved.contains("\"BackColor\"=")) << saved.toStdString();
+}
+
+// A settings file whose Web key asks for port.
+void WriteWebPort(const QTemporaryDir& config, quint16 port) {
+  QDir(config.path()).mkpath("TorvaneTX");
+  QFile file(config.filePath("TorvaneTX/HKEY_CURRENT_USER.reg"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(QString("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\SOFTWARE\\TorvaneTX\\Web]\r\n"
+                     "\"Port\"=dword:%1\r\n\r\n")
+                 .arg(port, 8, 16, QChar('0'))
+                 .toUtf8());
+}
+
+TEST(ProgramTest, WebViewServesWhileTheWindowRunsAndATakenPortIsSaidOnce) {
+  QTcpServer taken;
+  ASSERT_TRUE(taken.listen(QHostAddress("127.0.0.1")));
+  {
+    QTemporaryDir config;
+    WriteWebPort(config, taken.serverPort());
+    const ProcessRun run = RunProgram(TORVANE_TORVANETX, {"--exit-when-ready"}, config.path());
+    ASSERT_FALSE(run.crashed) << run.err.toStdString();
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(kReady.match(run.out).hasMatch()) << run.out.toStdString();
+    const QString said =
+        QString("cannot serve the web view on 127.0.0.1:%1").arg(taken.serverPort());
+    EXPECT_EQ(run.err.count(said), 1) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains("web view on http")) << run.err.toStdString();
+  }
+  const quint16 port = taken.serverPort();
+  taken.close();
+  QTemporaryDir config;
+  WriteWebPort(config, port);
+  const ProcessRun run = RunProgram(TORVANE_TORVANETX, {"--exit-when-ready"}, config.path());
+  ASSERT_FALSE(run.crashed) << run.err.toStdString();
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(run.err.contains(QString("torvanetx: web view on http://127.0.0.1:%1/").arg(port)))
+      << run.err.toStdString();
 }
 
 TEST(ProgramTest, WithoutItsConversionLibraryTheLoadErrorIsShownAndTheWindowComesUp) {

@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QElapsedTimer>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTimer>
 #include <QWindow>
 #include <cstdio>
@@ -20,6 +22,8 @@
 #include "QMessageBoxPrompter.h"
 #include "SettingsStore.h"
 #include "Station.h"
+#include "WebServer.h"
+#include "WebSettings.h"
 
 namespace {
 
@@ -139,6 +143,30 @@ int main(int argc, char** argv) {
   MainWindow window(station, prompter, desktop, gate);
   boxes.SetParent(&window);
   app.SetPrompter(prompter);
+
+  // The web view, when the Web key asks for it: its address in the status bar
+  // while it serves; a port it cannot have is said once and the window runs on.
+  std::string webProblem;
+  const WebSettings web = LoadWebSettings(settings, &webProblem);
+  std::unique_ptr<WebServer> webServer;
+  if (web.On()) {
+    WebServerOptions options;
+    options.port = web.port;
+    options.bind = web.bind;
+    webServer = std::make_unique<WebServer>(station.Snapshots(), options);
+    if (webServer->Start(&webProblem)) {
+      auto* lblWebView = new QLabel(QString::fromStdString("web view: " + webServer->Address()));
+      lblWebView->setObjectName("lblWebView");
+      window.statusBar()->addPermanentWidget(lblWebView);
+      std::fprintf(stderr, "torvanetx: web view on %s\n", webServer->Address().c_str());
+    } else {
+      webServer.reset();
+    }
+  }
+  if (!webProblem.empty()) {
+    std::fprintf(stderr, "torvanetx: %s\n", webProblem.c_str());
+    window.statusBar()->showMessage(QString::fromStdString(webProblem), 60000);
+  }
   window.show();
 
   // Shown and exposed, and the event loop has delivered what showing posted.

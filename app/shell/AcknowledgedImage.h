@@ -23,10 +23,13 @@ class AcknowledgedImage {
   const MapImageBytes& Bytes() const { return bytes_; }
   // Counts accepted packets, so a viewer can tell whether to decode again.
   uint64_t Revision() const { return revision_; }
+  // Counts accepted packets that changed a byte: what a card shows changed.
+  uint64_t Changes() const { return changes_; }
 
  private:
   MapImageBytes bytes_;
   uint64_t revision_ = 0;
+  uint64_t changes_ = 0;
 };
 
 }  // namespace torvane

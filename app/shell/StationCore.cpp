@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "ClassesRootHive.h"
+#include "LineSettings.h"
 #include "LinkSettingsStore.h"
 #include "LocalDate.h"
 #include "PortOpening.h"
@@ -131,7 +132,8 @@ void StationCore::OpenTiming() {
   }
 }
 
-NetworkLink* StationCore::EnsureNetworkLink(std::unique_ptr<NetworkLink>& link, std::string* error) {
+NetworkLink* StationCore::EnsureNetworkLink(std::unique_ptr<NetworkLink>& link,
+                                            std::string* error) {
   if (link == nullptr) {
     link = NetworkLink::Create(*classes_, error);
     if (link != nullptr) {
@@ -272,7 +274,7 @@ void StationCore::TickTimingNetwork() {
 // A line that start-up never opened gets its input modes first, as opening
 // would have given them.
 bool StationCore::ConfigureSerial(SerialLine& line, const LinkSettings& link, int16_t inputLen,
-                              int16_t inputMode) {
+                                  int16_t inputMode) {
   if (!line.PortOpen()) {
     line.SetInputLen(inputLen);
     line.SetRThreshold(1);
@@ -407,10 +409,9 @@ void StationCore::OnTimerTick() {
     TickTimingNetwork();
     lamps_ = cycle_.Tick();
   });
-  if (cycle_.Counters().fullPasses != passesSeen_) {
-    passesSeen_ = cycle_.Counters().fullPasses;
-    lastFullPassMs_ = NowMs();
-  }
+  NoteFullPasses();
+  PublishCards();
+  snapshots_->PublishHealth(std::make_shared<const HealthSnapshot>(Health()));
   if (OnLampsChanged) OnLampsChanged();
 }
 
@@ -429,6 +430,111 @@ class Running {
 };
 
 }  // namespace
+
+void StationCore::NoteFullPasses() {
+  const CycleCounters& c = cycle_.Counters();
+  if (c.fullPasses == passesSeen_) return;
+  const int64_t now = NowMs();
+  // A pass is timed only from the end of one seen here to the next, and only
+  // while they come one at a time.
+  if (passesSeen_ > 0 && c.fullPasses == passesSeen_ + 1) {
+    lastPassTookMs_ = now - lastFullPassMs_;
+    lastPassPackets_ = c.packetsSent - passStartPackets_;
+  }
+  passesSeen_ = c.fullPasses;
+  lastFullPassMs_ = now;
+  passStartPackets_ = c.packetsSent;
+}
+
+void StationCore::PublishCards() {
+  const AcknowledgedImage& acknowledged = cycle_.Acknowledged();
+  if (acknowledged.Changes() == publishedChanges_) return;
+  auto cards = std::make_shared<CardSnapshot>();
+  cards->sequence = acknowledged.Changes();
+  cards->image = acknowledged.Bytes();
+  publishedChanges_ = cards->sequence;
+  cardsPublishedMs_ = NowMs();
+  snapshots_->PublishCards(std::move(cards));
+}
+
+void StationCore::AfterReplies() {
+  // Per reply only counter compares; a clock read only once the image changed.
+  NoteFullPasses();
+  if (cycle_.Acknowledged().Changes() == publishedChanges_) return;
+  if (NowMs() - cardsPublishedMs_ >= kCardsEveryMs) PublishCards();
+}
+
+LinkHealth StationCore::TransmitterHealth() const {
+  const LinkSettings& link = globals().TransmitterLink;
+  LinkHealth health;
+  health.open = transmitterLine_.IsOpen();
+  if (link.ComPort == LinkSettings::kTcpIp) {
+    health.kind = "tcp";
+    health.where = link.Host + ":" + link.Port;
+    health.state = health.open ? "connected" : "not connected";
+  } else if (IsSerialPort(link.ComPort)) {
+    health.kind = "serial";
+    health.where = "COM" + std::to_string(link.ComPort) + " (" +
+                   ComPortDevicePath(settings_, link.ComPort) + ")";
+    health.state = TransmitterLineState();
+    if (health.state.empty()) health.state = health.open ? "open" : "closed";
+  } else {
+    health.state = "no port set";
+  }
+  return health;
+}
+
+LinkHealth StationCore::TimingHealth() const {
+  const LinkSettings& link = globals().TimingLink;
+  LinkHealth health;
+  if (link.ComPort == LinkSettings::kTcpIp) {
+    health.kind = "tcp";
+    health.where = link.Host + ":" + link.Port;
+    health.open = timingNetState_ == NetState::kConnected;
+    health.state = TimingLinkState();
+  } else if (IsSerialPort(link.ComPort)) {
+    health.kind = "serial";
+    health.where = "COM" + std::to_string(link.ComPort) + " (" +
+                   ComPortDevicePath(settings_, link.ComPort) + ")";
+    health.open = timingSerial_->PortOpen();
+    health.state = TimingLineState();
+    if (health.state.empty()) health.state = health.open ? "open" : "closed";
+  } else {
+    health.state = "no port set";
+  }
+  return health;
+}
+
+HealthSnapshot StationCore::Health() const {
+  HealthSnapshot h;
+  h.uptimeMs = started_ ? NowMs() - startedMs_ : 0;
+  h.lamps = lamps_;
+  h.counters = cycle_.Counters();
+  h.transmitter = TransmitterHealth();
+  h.timing = TimingHealth();
+  if (transmitterSerial_->PortOpen()) h.transmitterLatency = LowLatencyText();
+  if (lastFullPassMs_ != 0) h.lastFullPassAt = LocalClockText(lastFullPassMs_);
+  h.lastFullPassMs = lastPassTookMs_;
+  if (lastPassTookMs_ > 0 && IsSerialPort(globals().TransmitterLink.ComPort)) {
+    // 14 packet bytes out and a reply byte back, 10 bits each on the wire.
+    const std::optional<LineSettings> line =
+        ParseSettingsText(FormSettingsText(globals().TransmitterLink));
+    if (line && line->baudRate > 0) {
+      h.lastFullPassWireMs =
+          static_cast<double>(lastPassPackets_) * 150.0 * 1000.0 / line->baudRate;
+    }
+  }
+  h.recordsReceived = core_.RecordsReceived();
+  h.recordsDropped = core_.framer().OverlongRecords() + core_.framer().AbandonedRecords();
+  h.timingBytesDropped = TimingBytesDropped();
+  h.transmitterBytesNotSent = TransmitterBytesNotSent();
+  h.transmitterReopens = TransmitterReopens();
+  h.timingReopens = TimingReopens();
+  h.timingReconnects = TimingReconnects();
+  h.faults = Faults();
+  h.statusLine = StatusLine();
+  return h;
+}
 
 void StationCore::OnTimingComm() {
   const Running running(timingHandlers_);
@@ -452,6 +558,7 @@ void StationCore::OnTransmitterComm() {
   if (bytes.empty()) return;
   SettingsStore::Batch batch(settings_);
   Guarded([&] { cycle_.SelectNextBlock(static_cast<uint8_t>(bytes[0])); });
+  AfterReplies();
 }
 
 void StationCore::OnTransmitterNetworkData(const std::string& bytes) {
@@ -460,6 +567,7 @@ void StationCore::OnTransmitterNetworkData(const std::string& bytes) {
   Guarded([&] {
     for (char b : bytes) cycle_.SelectNextBlock(static_cast<uint8_t>(b));
   });
+  AfterReplies();
 }
 
 void StationCore::OnNetworkError(int32_t code, const std::string& description) {
@@ -565,12 +673,9 @@ std::string StationCore::TimingWaitingText() const {
 
 std::string StationCore::StatusLine() const {
   const CycleCounters& c = cycle_.Counters();
-  const double seconds =
-      std::max<int64_t>(1, NowMs() - startedMs_) / 1000.0;
+  const double seconds = std::max<int64_t>(1, NowMs() - startedMs_) / 1000.0;
   const std::string lastPass =
-      lastFullPassMs_ == 0
-          ? std::string("none yet")
-          : LocalClockText(lastFullPassMs_);
+      lastFullPassMs_ == 0 ? std::string("none yet") : LocalClockText(lastFullPassMs_);
   char line[320];
   std::snprintf(
       line, sizeof line,

@@ -19,6 +19,7 @@
 #include "Prompter.h"
 #include "SerialLine.h"
 #include "SettingsStore.h"
+#include "StationSnapshots.h"
 #include "StationSystem.h"
 #include "TimingPipeline.h"
 #include "TransmissionCycle.h"
@@ -124,6 +125,15 @@ class StationCore {
   // The 1000 ms timer's work; public so tests can drive it.
   void OnTimerTick();
 
+  // What readers on other threads may see: the acknowledged image, published
+  // within kCardsEveryMs of a change while the transmitter answers and on every
+  // tick, and the link health on every tick. Outlives the station for whoever
+  // holds it.
+  static constexpr int64_t kCardsEveryMs = 100;
+  std::shared_ptr<StationSnapshots> Snapshots() const { return snapshots_; }
+  // The figures of the status line, as the next tick publishes them.
+  HealthSnapshot Health() const;
+
   // Runs after every timer tick, when the lamps may have changed.
   std::function<void()> OnLampsChanged;
 
@@ -199,6 +209,12 @@ class StationCore {
   void OnTransmitterNetworkData(const std::string& bytes);
   void OnNetworkError(int32_t code, const std::string& description);
   void OnLineError(LineWatch& watch, const std::string& why);
+  // After replies: the full-pass figures, and the cards when one is due.
+  void AfterReplies();
+  void NoteFullPasses();
+  void PublishCards();
+  LinkHealth TransmitterHealth() const;
+  LinkHealth TimingHealth() const;
 
   SettingsStore& settings_;
   Prompter& prompter_;
@@ -237,6 +253,12 @@ class StationCore {
   int64_t startedMs_ = 0;
   uint64_t passesSeen_ = 0;
   int64_t lastFullPassMs_ = 0;
+  int64_t lastPassTookMs_ = 0;
+  uint64_t passStartPackets_ = 0;
+  uint64_t lastPassPackets_ = 0;
+  std::shared_ptr<StationSnapshots> snapshots_ = std::make_shared<StationSnapshots>();
+  uint64_t publishedChanges_ = 0;
+  int64_t cardsPublishedMs_ = 0;
 };
 
 }  // namespace torvane

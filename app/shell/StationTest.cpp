@@ -6,9 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
 #include <clocale>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "ClassSelection.h"
 #include "FakeSerialLine.h"
@@ -180,6 +183,98 @@ TEST_F(StationTest, ResultsReachTheTransmitterAheadOfTheCyclicPass) {
   station.OnTimerTick();
   EXPECT_TRUE(station.Lamps().timingSystem);
   EXPECT_TRUE(station.Lamps().ack);
+}
+
+TEST_F(StationTest, PublishedSnapshotsFollowWhatTheTransmitterAcknowledged) {
+  PtyPair transmitterPty;
+  ASSERT_TRUE(transmitterPty.ok());
+  SettingsStore settings;
+  WireTransmitter(settings, transmitterPty);
+  Station station(settings, prompter_, {int16_t{0}});
+  station.Start();
+  ASSERT_TRUE(station.TransmitterOpen());
+  transmitterPty.CloseSlaveCopy();
+  const std::shared_ptr<StationSnapshots> snapshots = station.Snapshots();
+  const std::shared_ptr<const CardSnapshot> before = snapshots->Cards();
+  EXPECT_EQ(before->sequence, 0U);
+
+  TestTransmitter transmitter(transmitterPty);
+  for (int i = 0; i < 4; ++i) station.OnTimerTick();
+  ASSERT_EQ(transmitter.NextPacket(), 0);
+  const int mapEnd = station.globals().MapEnd;
+  // Two full passes, noting the packets sent when each one ends.
+  std::vector<uint64_t> packetsAtPass;
+  uint64_t passes = station.cycle().Counters().fullPasses;
+  while (packetsAtPass.size() < 2) {
+    transmitter.Answer(6);
+    ASSERT_GE(transmitter.NextPacket(), 0);
+    const CycleCounters& c = station.cycle().Counters();
+    if (c.fullPasses != passes) {
+      passes = c.fullPasses;
+      packetsAtPass.push_back(c.packetsSent);
+    }
+    if (packetsAtPass.empty()) std::this_thread::sleep_for(std::chrono::microseconds(50));
+  }
+  ASSERT_GT(mapEnd, 0);
+
+  // A copy a reader holds never changes under it.
+  EXPECT_EQ(before->sequence, 0U);
+  EXPECT_TRUE(
+      std::all_of(before->image.begin(), before->image.end(), [](uint8_t b) { return b == 0; }));
+
+  station.OnTimerTick();
+  const std::shared_ptr<const CardSnapshot> cards = snapshots->Cards();
+  const AcknowledgedImage& acknowledged = station.cycle().Acknowledged();
+  EXPECT_EQ(cards->sequence, acknowledged.Changes());
+  EXPECT_GT(cards->sequence, 0U);
+  EXPECT_TRUE(cards->image == acknowledged.Bytes());
+  EXPECT_TRUE(DecodeImage(cards->image).Valid());
+
+  const std::shared_ptr<const HealthSnapshot> health = snapshots->Health();
+  const CycleCounters& c = station.cycle().Counters();
+  EXPECT_EQ(health->counters.acks, c.acks);
+  EXPECT_EQ(health->counters.fullPasses, c.fullPasses);
+  EXPECT_TRUE(health->lamps.ack);
+  EXPECT_EQ(health->transmitter.kind, "serial");
+  EXPECT_TRUE(health->transmitter.open);
+  EXPECT_EQ(health->transmitter.state, "open");
+  EXPECT_EQ(health->timing.kind, "");
+  EXPECT_FALSE(health->lastFullPassAt.empty());
+  EXPECT_GT(health->lastFullPassMs, 0);
+  // The second pass took packetsAtPass[1] - [0] exchanges of 15 bytes at 57600 baud.
+  const double wireMs = static_cast<double>(packetsAtPass[1] - packetsAtPass[0]) * 150000.0 / 57600;
+  EXPECT_DOUBLE_EQ(health->lastFullPassWireMs, wireMs);
+  EXPECT_NE(health->statusLine.find("lamps hold="), std::string::npos);
+}
+
+TEST_F(StationTest, ChangedCardsArePublishedWhileTheTransmitterAnswersWithoutATick) {
+  PtyPair transmitterPty;
+  ASSERT_TRUE(transmitterPty.ok());
+  SettingsStore settings;
+  WireTransmitter(settings, transmitterPty);
+  Station station(settings, prompter_, {int16_t{0}});
+  station.Start();
+  transmitterPty.CloseSlaveCopy();
+  TestTransmitter transmitter(transmitterPty);
+  for (int i = 0; i < 4; ++i) station.OnTimerTick();
+  ASSERT_EQ(transmitter.NextPacket(), 0);
+  const std::shared_ptr<StationSnapshots> snapshots = station.Snapshots();
+  // Replies alone publish, no more often than every kCardsEveryMs: the first
+  // changing reply publishes at once, the next ones wait out the interval.
+  transmitter.Answer(6);
+  ASSERT_GE(transmitter.NextPacket(), 0);
+  ASSERT_TRUE(PumpUntil([&] { return station.cycle().Acknowledged().Revision() == 1; }));
+  const uint64_t first = snapshots->Cards()->sequence;
+  EXPECT_EQ(first, station.cycle().Acknowledged().Changes());
+  std::this_thread::sleep_for(std::chrono::milliseconds(StationCore::kCardsEveryMs + 20));
+  for (int i = 0; i < 40; ++i) {
+    transmitter.Answer(6);
+    ASSERT_GE(transmitter.NextPacket(), 0);
+  }
+  ASSERT_TRUE(PumpUntil([&] { return station.cycle().Acknowledged().Revision() == 41; }));
+  EXPECT_GT(snapshots->Cards()->sequence, first);
+  EXPECT_LT(snapshots->Cards()->sequence, station.cycle().Acknowledged().Changes())
+      << "every reply published";
 }
 
 TEST_F(StationTest, PageHoldKeepsPageOneBackUntilTheCountdownRunsOut) {

@@ -35,6 +35,7 @@ void TimingPipeline::Receive(std::string_view text, Framing framing) {
 }
 
 void TimingPipeline::Deliver(Framing framing, const std::string& record) {
+  ++recordsReceived_;
   if (framing == Framing::kCommand) {
     parser_.ParseCommandRecord(record);
   } else {

@@ -56,6 +56,8 @@ class TimingPipeline {
   const ReceiveFramer& framer() const { return framer_; }
   ImageBuilder& builder() { return builder_; }
   TimingParser& parser() { return parser_; }
+  // Whole records handed to the parsers since construction.
+  uint64_t RecordsReceived() const { return recordsReceived_; }
 
  private:
   void Deliver(Framing framing, const std::string& record);
@@ -68,6 +70,7 @@ class TimingPipeline {
   EditorModel editor_;
   TimingParser parser_;
   ReceiveFramer framer_;
+  uint64_t recordsReceived_ = 0;
 };
 
 // "DelayEverything" as stored: on unless the stored value is 0.

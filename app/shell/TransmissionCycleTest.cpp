@@ -63,8 +63,8 @@ TEST(BlockPacketTest, ChecksumCoversVenueAndAddressButNotTheLeadIn) {
   image.fill(0xFF);
   for (int venue : {0, 1, 7, 255}) {
     for (int address : {0, 8, 256, 0x1234, 32760}) {
-      const BlockPacket p = BuildBlockPacket(image, static_cast<int16_t>(address),
-                                             static_cast<uint8_t>(venue));
+      const BlockPacket p =
+          BuildBlockPacket(image, static_cast<int16_t>(address), static_cast<uint8_t>(venue));
       unsigned sum = 0;
       for (int i = 1; i <= 13; ++i) sum += p[i];
       EXPECT_EQ(sum % 256, 255U) << venue << " " << address;
@@ -112,8 +112,8 @@ TEST_F(TransmissionCycleTest, CyclicStepRebuildsTheRegionUnderTheCursor) {
     const char* calls;
     int sentAddress;
   };
-  const Case cases[] = {{0, "I", 0}, {264, "I", 264}, {272, "B", 272}, {920, "B", 920},
-                        {923, "B", 923}, {928, "I", 0}};
+  const Case cases[] = {{0, "I", 0},     {264, "I", 264}, {272, "B", 272},
+                        {920, "B", 920}, {923, "B", 923}, {928, "I", 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.cursor);
     image_.calls.clear();
@@ -236,6 +236,44 @@ TEST(AcknowledgedImageTest, BytesBeyondTheImageAreDropped) {
   for (size_t at = 32765; at < bytes.size(); ++at) EXPECT_EQ(bytes[at], 0x5A) << at;
   EXPECT_EQ(copy.Revision(), 2U);
 }
+
+struct ChangeCase {
+  const char* name;
+  int address;
+  uint8_t fill;   // the packet's first seven data bytes
+  uint8_t value;  // its last one
+  bool changes;
+};
+
+class AcknowledgedChangesTest : public ::testing::TestWithParam<ChangeCase> {};
+
+// The card view redraws on Changes(): it must move exactly when a byte does.
+TEST_P(AcknowledgedChangesTest, CountsOnlyPacketsThatChangeAByte) {
+  const ChangeCase& c = GetParam();
+  AcknowledgedImage copy;
+  BlockPacket first{};
+  first[3] = 0x01;  // 400
+  first[4] = 0x90;
+  for (size_t i = 5; i < 13; ++i) first[i] = 'A';
+  copy.Accept(first);
+  ASSERT_EQ(copy.Changes(), 1U);
+  BlockPacket next{};
+  next[3] = static_cast<uint8_t>(c.address / 256);
+  next[4] = static_cast<uint8_t>(c.address % 256);
+  for (size_t i = 5; i < 12; ++i) next[i] = c.fill;
+  next[12] = c.value;
+  copy.Accept(next);
+  EXPECT_EQ(copy.Revision(), 2U);
+  EXPECT_EQ(copy.Changes(), c.changes ? 2U : 1U);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cycle, AcknowledgedChangesTest,
+                         ::testing::Values(ChangeCase{"SameBytesAgain", 400, 'A', 'A', false},
+                                           ChangeCase{"LastByteDiffers", 400, 'A', 'B', true},
+                                           ChangeCase{"ZerosOverZeros", 800, 0, 0, false},
+                                           ChangeCase{"NewBytesElsewhere", 800, 'A', 'A', true},
+                                           ChangeCase{"AllPastTheImage", 0xFFF8, 'B', 'B', false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(TransmissionCycleTest, WindowsGoFirstInTheirFixedOrder) {
   g_.PageWindow = {800, 808};

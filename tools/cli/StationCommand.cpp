@@ -6,6 +6,7 @@
 // --commands takes operator commands on standard input, one a line:
 //   status | ticker start TEXT | ticker stop | line PAGE ROW TEXT | quit
 // (TEXT in UTF-8), so scripts can drive what the window's operator would do.
+// --web PORT[:BIND] serves the web view (else the Web key's Port and Bind).
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "AnsiText.h"
 #include "CliCommand.h"
@@ -27,6 +29,8 @@
 #include "ProgramFolder.h"
 #include "ProgramSettings.h"
 #include "Station.h"
+#include "WebServer.h"
+#include "WebSettings.h"
 
 namespace torvane::cli {
 namespace {
@@ -40,6 +44,11 @@ void OnSignal(int signal) {
 
 constexpr int kStatusEveryMs = 10000;
 
+// " | web view: http://…/" while the web view serves.
+std::string webNote;
+
+std::string StatusLine(const Station& station) { return station.StatusLine() + webNote; }
+
 // Leading "word " of *line, taken off it.
 std::string TakeWord(std::string& line) {
   const size_t space = line.find(' ');
@@ -52,7 +61,7 @@ std::string TakeWord(std::string& line) {
 bool RunOperatorCommand(Station& station, std::string line) {
   const std::string command = TakeWord(line);
   if (command == "status") {
-    std::fprintf(stderr, "%s\n", station.StatusLine().c_str());
+    std::fprintf(stderr, "%s\n", StatusLine(station).c_str());
     return true;
   }
   if (command == "quit") {
@@ -94,6 +103,7 @@ int RunStation(const Arguments& args) {
   std::string registry;
   std::string dumpPath;
   bool commands = false;
+  std::optional<WebSettings> webGiven;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--registry" && i + 1 < args.size()) {
       registry = args[++i];
@@ -101,10 +111,13 @@ int RunStation(const Arguments& args) {
       dumpPath = args[++i];
     } else if (args[i] == "--commands") {
       commands = true;
+    } else if (args[i] == "--web" && i + 1 < args.size() &&
+               (webGiven = ParseWebAddress(args[i + 1]))) {
+      ++i;
     } else {
       std::fprintf(stderr,
                    "usage: torvanetx-cli station [--registry FILE] [--dump-on-exit FILE] "
-                   "[--commands]\n");
+                   "[--commands] [--web PORT[:BIND]]\n");
       return 2;
     }
   }
@@ -121,7 +134,7 @@ int RunStation(const Arguments& args) {
     char byte = 0;
     [[maybe_unused]] const ssize_t n = read(signalPipe[0], &byte, 1);
     if (byte == 2) {
-      if (running != nullptr) std::fprintf(stderr, "%s\n", running->StatusLine().c_str());
+      if (running != nullptr) std::fprintf(stderr, "%s\n", StatusLine(*running).c_str());
       return;
     }
     std::fprintf(stderr, "torvanetx-cli station: stopping\n");
@@ -155,6 +168,27 @@ int RunStation(const Arguments& args) {
                "torvanetx-cli station: running (settings %s); Ctrl-C stops, SIGUSR1 shows status\n",
                stored.where.c_str());
 
+  // The web view reads the station's snapshots on its own thread; a port that
+  // cannot be had is said once and the station runs on without it.
+  std::string webProblem;
+  const WebSettings web = webGiven ? *webGiven : LoadWebSettings(settings, &webProblem);
+  std::unique_ptr<WebServer> webServer;
+  if (!webProblem.empty()) std::fprintf(stderr, "torvanetx-cli station: %s\n", webProblem.c_str());
+  if (web.On()) {
+    WebServerOptions options;
+    options.port = web.port;
+    options.bind = web.bind;
+    webServer = std::make_unique<WebServer>(station.Snapshots(), options);
+    std::string error;
+    if (webServer->Start(&error)) {
+      webNote = " | web view: " + webServer->Address();
+      std::fprintf(stderr, "torvanetx-cli station: web view on %s\n", webServer->Address().c_str());
+    } else {
+      webServer.reset();
+      std::fprintf(stderr, "torvanetx-cli station: %s\n", error.c_str());
+    }
+  }
+
   // Operator commands on standard input; its end changes nothing.
   std::unique_ptr<QSocketNotifier> input;
   std::string pending;
@@ -184,10 +218,12 @@ int RunStation(const Arguments& args) {
   QTimer status;
   status.setInterval(kStatusEveryMs);
   QObject::connect(&status, &QTimer::timeout,
-                   [&] { std::fprintf(stderr, "%s\n", station.StatusLine().c_str()); });
+                   [&] { std::fprintf(stderr, "%s\n", StatusLine(station).c_str()); });
   status.start();
 
   const int rc = QCoreApplication::exec();
+  webServer.reset();
+  webNote.clear();
   station.Shutdown();
   std::fprintf(stderr, "%s\n", station.StatusLine().c_str());
   if (!dumpPath.empty()) {

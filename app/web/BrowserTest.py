@@ -2,9 +2,11 @@
 """The web view in a real browser: headless Chromium, driven by Selenium,
 opens the cards served by the headless station during a short race day (the
 demo's simulators), sees page 1 change after a timing record, follows a line's
-link to another page, and takes a screenshot.
+link to another page, and takes a screenshot. With --url the station is one
+already serving there during its race day (the Windows station under Wine,
+scripts/windows-race-day --web), and the demo is not started.
 
-  BrowserTest.py BUILD_DIR [--screenshot PNG] [--timeout S]
+  BrowserTest.py BUILD_DIR [--screenshot PNG] [--timeout S] [--url URL]
 
 Exits 77 (skipped) when Chromium, its driver or Selenium is not installed."""
 import argparse
@@ -41,6 +43,7 @@ def main():
     parser.add_argument("build")
     parser.add_argument("--screenshot")
     parser.add_argument("--timeout", type=float, default=60)
+    parser.add_argument("--url")
     args = parser.parse_args()
     try:
         from selenium import webdriver
@@ -57,14 +60,18 @@ def main():
 
     root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     build = os.path.abspath(args.build)
-    port = free_port()
-    url = f"http://127.0.0.1:{port}/"
-    log = open(os.path.join(build, "browser-test-demo.log"), "w")
-    demo = subprocess.Popen(
-        # The demo takes its build folder from the top of the tree.
-        [os.path.join(root, "scripts", "demo"), os.path.relpath(build, root), "--headless", "--speed", "20",
-         "--seconds", str(int(args.timeout) + 30), "--web", str(port)],
-        stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+    demo = None
+    if args.url:
+        url = args.url if args.url.endswith("/") else args.url + "/"
+    else:
+        port = free_port()
+        url = f"http://127.0.0.1:{port}/"
+        log = open(os.path.join(build, "browser-test-demo.log"), "w")
+        demo = subprocess.Popen(
+            # The demo takes its build folder from the top of the tree.
+            [os.path.join(root, "scripts", "demo"), os.path.relpath(build, root), "--headless",
+             "--speed", "20", "--seconds", str(int(args.timeout) + 30), "--web", str(port)],
+            stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
     driver = None
     try:
         def answers():
@@ -125,13 +132,14 @@ def main():
     finally:
         if driver is not None:
             driver.quit()
-        os.killpg(demo.pid, signal.SIGINT)
-        try:
-            demo.wait(timeout=20)
-        except subprocess.TimeoutExpired:
-            os.killpg(demo.pid, signal.SIGKILL)
-            demo.wait()
-        log.close()
+        if demo is not None:
+            os.killpg(demo.pid, signal.SIGINT)
+            try:
+                demo.wait(timeout=20)
+            except subprocess.TimeoutExpired:
+                os.killpg(demo.pid, signal.SIGKILL)
+                demo.wait()
+            log.close()
 
 
 if __name__ == "__main__":

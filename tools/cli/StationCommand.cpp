@@ -29,8 +29,7 @@
 #include "ProgramFolder.h"
 #include "ProgramSettings.h"
 #include "Station.h"
-#include "WebServer.h"
-#include "WebSettings.h"
+#include "StationWeb.h"
 
 namespace torvane::cli {
 namespace {
@@ -44,10 +43,10 @@ void OnSignal(int signal) {
 
 constexpr int kStatusEveryMs = 10000;
 
-// " | web view: http://…/" while the web view serves.
-std::string webNote;
+// The web view, whose address the status line carries while it serves.
+StationWeb web;
 
-std::string StatusLine(const Station& station) { return station.StatusLine() + webNote; }
+std::string StatusLine(const Station& station) { return station.StatusLine() + web.Note(); }
 
 // Leading "word " of *line, taken off it.
 std::string TakeWord(std::string& line) {
@@ -111,10 +110,7 @@ int RunStation(const Arguments& args) {
       dumpPath = args[++i];
     } else if (args[i] == "--commands") {
       commands = true;
-    } else if (args[i] == "--web" && i + 1 < args.size() &&
-               (webGiven = ParseWebAddress(args[i + 1]))) {
-      ++i;
-    } else {
+    } else if (!TakeWebOption(args, &i, &webGiven)) {
       std::fprintf(stderr,
                    "usage: torvanetx-cli station [--registry FILE] [--dump-on-exit FILE] "
                    "[--commands] [--web PORT[:BIND]]\n");
@@ -168,26 +164,8 @@ int RunStation(const Arguments& args) {
                "torvanetx-cli station: running (settings %s); Ctrl-C stops, SIGUSR1 shows status\n",
                stored.where.c_str());
 
-  // The web view reads the station's snapshots on its own thread; a port that
-  // cannot be had is said once and the station runs on without it.
-  std::string webProblem;
-  const WebSettings web = webGiven ? *webGiven : LoadWebSettings(settings, &webProblem);
-  std::unique_ptr<WebServer> webServer;
-  if (!webProblem.empty()) std::fprintf(stderr, "torvanetx-cli station: %s\n", webProblem.c_str());
-  if (web.On()) {
-    WebServerOptions options;
-    options.port = web.port;
-    options.bind = web.bind;
-    webServer = std::make_unique<WebServer>(station.Snapshots(), options);
-    std::string error;
-    if (webServer->Start(&error)) {
-      webNote = " | web view: " + webServer->Address();
-      std::fprintf(stderr, "torvanetx-cli station: web view on %s\n", webServer->Address().c_str());
-    } else {
-      webServer.reset();
-      std::fprintf(stderr, "torvanetx-cli station: %s\n", error.c_str());
-    }
-  }
+  // The web view reads the station's snapshots on its own thread.
+  web.Start(station.Snapshots(), settings, webGiven);
 
   // Operator commands on standard input; its end changes nothing.
   std::unique_ptr<QSocketNotifier> input;
@@ -222,8 +200,7 @@ int RunStation(const Arguments& args) {
   status.start();
 
   const int rc = QCoreApplication::exec();
-  webServer.reset();
-  webNote.clear();
+  web.Stop();
   station.Shutdown();
   std::fprintf(stderr, "%s\n", station.StatusLine().c_str());
   if (!dumpPath.empty()) {

@@ -6,13 +6,15 @@
 // file --stop-file PATH appears (what a script can do to a program under
 // Wine), then shuts down as the program does; a status line every 10 s.
 // --dump-on-exit FILE writes the image as a memory dump after shutdown, so a
-// run can be checked against what a card holds.
+// run can be checked against what a card holds. --web PORT[:BIND] serves the
+// web view (else the values Port and Bind of the Web key).
 #include <winsock2.h>  // before windows.h, for the control's headers
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "CliCommand.h"
@@ -22,6 +24,7 @@
 #include "ProgramFolder.h"
 #include "ProgramSettings.h"
 #include "StationCore.h"
+#include "StationWeb.h"
 #include "Win32StationSystem.h"
 
 namespace torvane::cli {
@@ -35,6 +38,7 @@ int RunStation(const Arguments& args) {
   std::string dumpPath;
   long seconds = 0;
   std::string stopFile;
+  std::optional<WebSettings> webGiven;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--dump-on-exit" && i + 1 < args.size()) {
       dumpPath = args[++i];
@@ -42,10 +46,10 @@ int RunStation(const Arguments& args) {
       seconds = std::strtol(args[++i].c_str(), nullptr, 10);
     } else if (args[i] == "--stop-file" && i + 1 < args.size()) {
       stopFile = args[++i];
-    } else {
+    } else if (!TakeWebOption(args, &i, &webGiven)) {
       std::fprintf(stderr,
                    "usage: torvanetx-cli station [--dump-on-exit FILE] [--seconds N] "
-                   "[--stop-file PATH]\n");
+                   "[--stop-file PATH] [--web PORT[:BIND]]\n");
       return kExitUsage;
     }
   }
@@ -72,8 +76,11 @@ int RunStation(const Arguments& args) {
     }
     std::fprintf(stderr, "torvanetx-cli station: running (settings in %s); Ctrl-C stops\n",
                  stored.where.c_str());
-    system.Every(kStatusEveryMs,
-                 [&] { std::fprintf(stderr, "%s\n", station.StatusLine().c_str()); });
+    StationWeb web;
+    web.Start(station.Snapshots(), settings, webGiven);
+    system.Every(kStatusEveryMs, [&] {
+      std::fprintf(stderr, "%s%s\n", station.StatusLine().c_str(), web.Note().c_str());
+    });
     if (seconds > 0) {
       system.Every(static_cast<int>(seconds * 1000), [&] {
         std::fprintf(stderr, "torvanetx-cli station: %ld s are up, stopping\n", seconds);
@@ -88,6 +95,7 @@ int RunStation(const Arguments& args) {
       });
     }
     rc = system.Run();
+    web.Stop();
     station.Shutdown();
     std::fprintf(stderr, "%s\n", station.StatusLine().c_str());
     if (!dumpPath.empty()) {

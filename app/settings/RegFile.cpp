@@ -4,6 +4,7 @@
 
 #include "AnsiText.h"
 #include "HexDigits.h"
+#include "Utf8.h"
 
 namespace torvane {
 namespace {
@@ -35,24 +36,6 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && NamesEqual(text.substr(0, prefix.size()), prefix);
 }
 
-void AppendCodePoint(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 // UTF-16LE to UTF-8; an unpaired surrogate becomes U+FFFD, an odd last byte is dropped.
 std::string Utf16LeToUtf8(std::string_view bytes) {
   std::string out;
@@ -67,12 +50,12 @@ std::string Utf16LeToUtf8(std::string_view bytes) {
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
       const char32_t low = unitAt(i + 1);
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendCodePoint(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
         ++i;
         continue;
       }
     }
-    AppendCodePoint(out, unit >= 0xD800 && unit <= 0xDFFF ? char32_t{0xFFFD} : unit);
+    AppendUtf8(out, unit >= 0xD800 && unit <= 0xDFFF ? char32_t{0xFFFD} : unit);
   }
   return out;
 }

@@ -89,6 +89,8 @@ std::vector<Counter> Counters(const HealthSnapshot& h, const WebFigures& web) {
       {"torvane_web_requests_total", "Requests the web view answered.", web.requests},
       {"torvane_web_refused_total", "Connections turned away at the cap.", web.refused},
       {"torvane_web_dropped_total", "Connections closed as too slow or too big.", web.dropped},
+      {"torvane_web_accept_failures_total", "Connections that could not be accepted.",
+       web.acceptFailures},
   };
 }
 
@@ -126,6 +128,7 @@ std::string StatusJson(const HealthSnapshot& h, const WebFigures& web) {
          ",\"requests\":" + std::to_string(web.requests) +
          ",\"refused\":" + std::to_string(web.refused) +
          ",\"dropped\":" + std::to_string(web.dropped) +
+         ",\"acceptFailures\":" + std::to_string(web.acceptFailures) +
          ",\"cardSequence\":" + std::to_string(web.cardSequence) + "}}";
   return out;
 }

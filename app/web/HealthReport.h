@@ -12,12 +12,13 @@ namespace torvane {
 
 // The web view's own figures, reported beside the station's.
 struct WebFigures {
-  uint64_t connections = 0;   // open now
-  uint64_t eventStreams = 0;  // of them, live card streams
-  uint64_t requests = 0;      // answered since the start
-  uint64_t refused = 0;       // connections turned away at the cap
-  uint64_t dropped = 0;       // connections closed for being too slow or too big
-  uint64_t cardSequence = 0;  // of the cards last sent
+  uint64_t connections = 0;     // open now
+  uint64_t eventStreams = 0;    // of them, live card streams
+  uint64_t requests = 0;        // answered since the start
+  uint64_t refused = 0;         // connections turned away at the cap
+  uint64_t dropped = 0;         // connections closed for being too slow or too big
+  uint64_t acceptFailures = 0;  // accepts that failed (out of descriptors, mostly)
+  uint64_t cardSequence = 0;    // of the cards last sent
 };
 
 std::string StatusJson(const HealthSnapshot& health, const WebFigures& web);

@@ -75,6 +75,8 @@ class WebServer::Impl {
   std::atomic<uint64_t> requests_{0};
   std::atomic<uint64_t> refused_{0};
   std::atomic<uint64_t> dropped_{0};
+  std::atomic<uint64_t> acceptFailures_{0};
+  static constexpr int kAcceptPauseMs = 100;
   std::atomic<uint64_t> cardSequence_{0};
   std::atomic<uint16_t> port_{0};
   std::list<std::shared_ptr<Session>> streams_;
@@ -89,6 +91,7 @@ class WebServer::Impl {
   net::io_context ioc_{1};
   tcp::acceptor acceptor_{ioc_};
   net::steady_timer poll_{ioc_};
+  net::steady_timer acceptPause_{ioc_};
   std::thread thread_;
 };
 
@@ -307,6 +310,7 @@ WebFigures WebServer::Impl::Figures() const {
   figures.requests = requests_;
   figures.refused = refused_;
   figures.dropped = dropped_;
+  figures.acceptFailures = acceptFailures_;
   figures.cardSequence = cardSequence_;
   return figures;
 }
@@ -330,8 +334,18 @@ void WebServer::Impl::Accept() {
         std::make_shared<Session>(*this, std::move(socket))->ReadRequest();
       }
     }
-    // Out of descriptors and the like: the next accept tries again.
-    Accept();
+    if (!ec) {
+      Accept();
+      return;
+    }
+    // Out of descriptors and the like: the waiting connection stays in the
+    // backlog and would fail again at once, so pause before the next try
+    // rather than spin the thread.
+    ++acceptFailures_;
+    acceptPause_.expires_after(std::chrono::milliseconds(kAcceptPauseMs));
+    acceptPause_.async_wait([this](beast::error_code wait) {
+      if (!wait) Accept();
+    });
   });
 }
 

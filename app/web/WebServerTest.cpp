@@ -2,6 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/read.hpp>
@@ -306,6 +317,72 @@ TEST_F(WebServerTest, HalfOpenConnectionsTimeOutAndFreeTheirPlaces) {
   EXPECT_TRUE(WaitFor([&] { return server_->Figures().connections == 0; }));
   EXPECT_TRUE(Serves());
 }
+
+#ifndef _WIN32
+// Holds every descriptor the process may still open, all but `spare`, until
+// released; the limit is lowered meanwhile so that takes few.
+class DescriptorHog {
+ public:
+  explicit DescriptorHog(int spare) {
+    getrlimit(RLIMIT_NOFILE, &saved_);
+    rlimit low = saved_;
+    low.rlim_cur = std::min<rlim_t>(saved_.rlim_cur, 512);
+    setrlimit(RLIMIT_NOFILE, &low);
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;) held_.push_back(fd);
+    for (int i = 0; i < spare && !held_.empty(); ++i) Close();
+  }
+  ~DescriptorHog() { Release(); }
+  void Release() {
+    while (!held_.empty()) Close();
+    setrlimit(RLIMIT_NOFILE, &saved_);
+  }
+
+ private:
+  void Close() {
+    ::close(held_.back());
+    held_.pop_back();
+  }
+  rlimit saved_{};
+  std::vector<int> held_;
+};
+
+// What a client gets on a plain socket: an asio client would need more than
+// the one descriptor left.
+std::string AskOnPlainSocket(int fd, const std::string& request) {
+  if (::send(fd, request.data(), request.size(), 0) != static_cast<ssize_t>(request.size())) {
+    return "send failed";
+  }
+  std::string reply;
+  char chunk[4096];
+  for (pollfd p{fd, POLLIN, 0}; ::poll(&p, 1, 3000) > 0;) {
+    const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+    if (n <= 0) break;
+    reply.append(chunk, static_cast<size_t>(n));
+  }
+  return reply;
+}
+
+TEST_F(WebServerTest, OutOfDescriptorsPausesAcceptingAndServesOnceTheyAreBack) {
+  DescriptorHog hog(1);
+  const int waiting = ::socket(AF_INET, SOCK_STREAM, 0);  // the one spare
+  ASSERT_GE(waiting, 0);
+  sockaddr_in server{};
+  server.sin_family = AF_INET;
+  server.sin_port = htons(server_->Port());
+  server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  ASSERT_EQ(::connect(waiting, reinterpret_cast<sockaddr*>(&server), sizeof server), 0);
+  ASSERT_TRUE(WaitFor([&] { return server_->Figures().acceptFailures >= 1; }));
+  std::this_thread::sleep_for(500ms);
+  // A pause between tries, not a thread spinning on the failed accept.
+  EXPECT_LE(server_->Figures().acceptFailures, 20U);
+  hog.Release();
+  const std::string reply = AskOnPlainSocket(
+      waiting, "GET /status.json HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  ::close(waiting);
+  EXPECT_EQ(reply.rfind("HTTP/1.1 200 OK", 0), 0U) << reply;
+  EXPECT_TRUE(Serves());
+}
+#endif
 
 TEST_F(WebServerTest, StreamSendsTheWholeCardThenWhatChanged) {
   Client viewer(server_->Port());

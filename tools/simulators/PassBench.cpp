@@ -2,7 +2,12 @@
 // torvanetx-txsim on a pty and the simulator takes a 57600-baud wire's time
 // for every byte, beside the time the wire alone needs for that pass and the
 // time a bare loop needs for as many exchanges over the same pty.
-// usage: pass_bench [--passes N] [txsim options ...]
+//
+// With --viewers N the station also serves the web view, results change a
+// page line every 200 ms, and phases of passes without viewers alternate with
+// phases where N viewers follow the cards: the two are compared in one run,
+// with how long an acknowledged change took to reach every viewer.
+// usage: pass_bench [--passes N] [--viewers N [--rounds N]] [txsim options ...]
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -13,10 +18,12 @@
 #include <QCoreApplication>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,6 +33,8 @@
 #include "SettingsKeys.h"
 #include "Station.h"
 #include "TransmitterModel.h"
+#include "ViewerCrowd.h"
+#include "WebServer.h"
 
 namespace torvane {
 namespace {
@@ -133,8 +142,69 @@ void ReportBareLoop(const char* when, const LoopRun& run, double wireSeconds, in
       (run.seconds - wireSeconds) / exchanges * 1e3, run.cpuPerExchange * 1e6);
 }
 
+struct BenchOptions {
+  int passes = 3;   // measured in each phase
+  int viewers = 0;  // 0: one phase, no web view
+  int rounds = 2;   // pairs of phases, without and with viewers
+  QStringList txsim;
+};
+
+// A stretch of passes, with or without viewers following the cards.
+struct Phase {
+  bool viewers = false;
+  std::vector<double> passes;
+  LatencyFigures latency;
+  int failedViewers = 0;
+  double kbPerViewer = 0;
+};
+
+struct PassFigures {
+  double mean = 0;
+  double best = 0;
+  size_t count = 0;
+};
+
+PassFigures Figures(const std::vector<Phase>& phases, bool viewers) {
+  PassFigures f;
+  double sum = 0;
+  for (const Phase& phase : phases) {
+    if (phase.viewers != viewers) continue;
+    for (double pass : phase.passes) {
+      f.best = f.count == 0 ? pass : std::min(f.best, pass);
+      sum += pass;
+      ++f.count;
+    }
+  }
+  if (f.count > 0) f.mean = sum / static_cast<double>(f.count);
+  return f;
+}
+
+void ReportViewers(const std::vector<Phase>& phases, int viewers, double wireSeconds) {
+  int round = 0;
+  for (const Phase& phase : phases) {
+    if (!phase.viewers) continue;
+    const LatencyFigures& l = phase.latency;
+    std::printf(
+        "round %d with %d viewers (%d failed): %zu acknowledged changes reached them at p50 "
+        "%.1f ms, p99 %.1f ms, worst %.1f ms, missed %zu; %.1f KB of process memory a viewer\n",
+        ++round, viewers, phase.failedViewers, viewers > 0 ? l.samples / viewers : 0, l.p50Ms,
+        l.p99Ms, l.worstMs, l.missed, phase.kbPerViewer);
+  }
+  const PassFigures without = Figures(phases, false);
+  const PassFigures with = Figures(phases, true);
+  if (without.count == 0 || with.count == 0) return;
+  std::printf("without viewers: %zu passes, mean %.3f s (%.4fx the wire), best %.3f s\n",
+              without.count, without.mean, without.mean / wireSeconds, without.best);
+  std::printf("with %d viewers: %zu passes, mean %.3f s (%.4fx the wire), best %.3f s\n", viewers,
+              with.count, with.mean, with.mean / wireSeconds, with.best);
+  std::printf("the viewers' cost: mean pass %+.3f%%, best pass %+.3f%%\n",
+              (with.mean / without.mean - 1) * 100, (with.best / without.best - 1) * 100);
+}
+
 // The first pass starts while the line settles; those after it are measured.
-int Main(int passes, const QStringList& txsimOptions) {
+int Main(const BenchOptions& options) {
+  const int passes = options.passes;
+  const QStringList& txsimOptions = options.txsim;
   QProcess txsim;
   txsim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   txsim.start(TXSIM_PATH, QStringList{"--pty", "--wire-time", "--stats-every", "1"} + txsimOptions);
@@ -174,6 +244,59 @@ int Main(int passes, const QStringList& txsimOptions) {
   ReportBareLoop("before the station", bareBefore, wireSeconds, exchanges);
   for (int i = 0; i < 4; ++i) station.OnTimerTick();  // the first block after silence
 
+  std::unique_ptr<WebServer> web;
+  QTimer results;
+  if (options.viewers > 0) {
+    web = std::make_unique<WebServer>(station.Snapshots());
+    std::string error;
+    if (!web->Start(&error)) {
+      std::fprintf(stderr, "the web view: %s\n", error.c_str());
+      return 1;
+    }
+    // Results coming in, alike in every phase: a line on the next page.
+    QObject::connect(&results, &QTimer::timeout, [&station, n = 0]() mutable {
+      PageStore& pages = station.globals().Pages;
+      ++n;
+      pages.SetLine(1 + n % pages.N(), 1, "Result " + std::to_string(n));
+    });
+    results.start(200);
+  }
+  std::vector<Phase> phases;
+  for (int round = 0; round < (options.viewers > 0 ? options.rounds : 1); ++round) {
+    phases.emplace_back();
+    if (options.viewers > 0) phases.emplace_back().viewers = true;
+  }
+  size_t phase = 0;
+  bool ready = false;       // the phase's viewers follow the cards
+  bool straddling = false;  // the pass under way began before the phase
+  std::unique_ptr<ViewerCrowd> crowd;
+  std::vector<CardChange> changes;
+  uint64_t lastChange = station.cycle().Acknowledged().Changes();
+  double memoryBefore = 0;
+  const auto beginPhase = [&] {
+    straddling = true;
+    ready = !phases[phase].viewers;
+    if (!phases[phase].viewers) return;
+    memoryBefore = ResidentMegabytes();
+    changes.clear();
+    crowd = std::make_unique<ViewerCrowd>(web->Port(), options.viewers);
+  };
+  const auto endPhase = [&] {
+    if (crowd) {
+      const CrowdClock::time_point stoppedAt = CrowdClock::now();
+      crowd->Stop();
+      // A change just before the stop may still have been on its way.
+      std::erase_if(changes, [&](const CardChange& c) {
+        return c.at > stoppedAt - std::chrono::milliseconds(1500);
+      });
+      phases[phase].latency = Latencies(changes, crowd->Arrivals());
+      phases[phase].failedViewers = crowd->Failed();
+      crowd.reset();
+    }
+    if (++phase < phases.size()) beginPhase();
+  };
+  beginPhase();
+
   const QRegularExpression passLine("passes (\\d+), last pass ([0-9.]+) s");
   std::vector<double> measured;
   int seen = 0;
@@ -182,13 +305,23 @@ int Main(int passes, const QStringList& txsimOptions) {
   Clock::time_point stolenSince{};
   double cpuFrom = 0;
   uint64_t packetsFrom = 0;
-  // Time enough for passes at 40 ms an exchange, a slow adapter's latency included.
-  const auto deadline = Clock::now() + std::chrono::milliseconds(40) * packets * (passes + 2);
-  while (static_cast<int>(measured.size()) < passes && Clock::now() < deadline) {
+  // Time enough for passes at 40 ms an exchange, a slow adapter's latency
+  // included, and for each phase's pass under way at its start.
+  const int allPasses = static_cast<int>(phases.size()) * (passes + 2) + 2;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(40) * packets * allPasses;
+  while (phase < phases.size() && Clock::now() < deadline) {
     // Blocks as exec() would: the overload with a time limit never waits, and
     // a bench that spins takes a core from the station and the simulator.
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    while (txsim.canReadLine()) {
+    if (!ready && crowd && crowd->Streaming() + crowd->Failed() >= options.viewers) {
+      ready = true;
+      phases[phase].kbPerViewer = (ResidentMegabytes() - memoryBefore) * 1000.0 / options.viewers;
+    }
+    // When each change reached the card, as near as a reply's handling.
+    const uint64_t change = station.cycle().Acknowledged().Changes();
+    if (change != lastChange && crowd && ready) changes.push_back({change, CrowdClock::now()});
+    lastChange = change;
+    while (txsim.canReadLine() && phase < phases.size()) {
       const QRegularExpressionMatch match = passLine.match(QString::fromUtf8(txsim.readLine()));
       if (!match.hasMatch() || match.captured(1).toInt() <= seen) continue;
       seen = match.captured(1).toInt();
@@ -199,20 +332,32 @@ int Main(int passes, const QStringList& txsimOptions) {
         cpuFrom = ThreadCpuSeconds();
         packetsFrom = station.cycle().Counters().packetsSent;
       }
-      if (seen >= 2) {
-        measured.push_back(match.captured(2).toDouble());
-        const double pass = measured.back();
-        std::printf("pass %d: %.3f s = %.3fx the wire, %.3f ms an exchange beyond it\n", seen, pass,
-                    pass / wireSeconds, (pass - wireSeconds) / packets * 1e3);
-        std::fflush(stdout);
+      if (seen < 2 || !ready) continue;
+      if (straddling) {
+        straddling = false;
+        continue;
       }
+      const double pass = match.captured(2).toDouble();
+      measured.push_back(pass);
+      phases[phase].passes.push_back(pass);
+      std::printf("pass %d%s: %.3f s = %.3fx the wire, %.3f ms an exchange beyond it\n", seen,
+                  options.viewers == 0    ? ""
+                  : phases[phase].viewers ? ", viewers"
+                                          : ", no viewers",
+                  pass, pass / wireSeconds, (pass - wireSeconds) / packets * 1e3);
+      std::fflush(stdout);
+      if (static_cast<int>(phases[phase].passes.size()) == passes) endPhase();
     }
   }
+  crowd.reset();
+  results.stop();
   const double stationCpu = ThreadCpuSeconds() - cpuFrom;
   const uint64_t stationPackets = station.cycle().Counters().packetsSent - packetsFrom;
-  const double stolen = static_cast<double>(StolenTicks() - stolenFrom) /
-                        static_cast<double>(sysconf(_SC_CLK_TCK));
-  const double cpuSeconds = Seconds(Clock::now() - stolenSince) * static_cast<double>(sysconf(_SC_NPROCESSORS_ONLN));
+  const double stolen =
+      static_cast<double>(StolenTicks() - stolenFrom) / static_cast<double>(sysconf(_SC_CLK_TCK));
+  const double cpuSeconds =
+      Seconds(Clock::now() - stolenSince) * static_cast<double>(sysconf(_SC_NPROCESSORS_ONLN));
+  web.reset();
   station.Shutdown();
   const LoopRun bareAfter = BareLoop(ptyPath, exchanges);
   ReportBareLoop("after the station", bareAfter, wireSeconds, exchanges);
@@ -252,6 +397,7 @@ int Main(int passes, const QStringList& txsimOptions) {
         "exchange beyond it)\n",
         mean / bare, bare, (mean - bare) / packets * 1e3);
   }
+  if (options.viewers > 0) ReportViewers(phases, options.viewers, wireSeconds);
   return 0;
 }
 
@@ -260,15 +406,18 @@ int Main(int passes, const QStringList& txsimOptions) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
-  int passes = 3;
-  QStringList txsimOptions;
+  torvane::BenchOptions options;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--passes" && i + 1 < argc) {
-      passes = std::max(1, std::atoi(argv[++i]));
+      options.passes = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--viewers" && i + 1 < argc) {
+      options.viewers = std::max(0, std::atoi(argv[++i]));
+    } else if (arg == "--rounds" && i + 1 < argc) {
+      options.rounds = std::max(1, std::atoi(argv[++i]));
     } else {
-      txsimOptions << QString::fromLocal8Bit(argv[i]);
+      options.txsim << QString::fromLocal8Bit(argv[i]);
     }
   }
-  return torvane::Main(passes, txsimOptions);
+  return torvane::Main(options);
 }

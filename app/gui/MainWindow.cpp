@@ -26,6 +26,7 @@
 #include "Desktop.h"
 #include "EditorSubWindow.h"
 #include "GuiText.h"
+#include "LinkHealthWindow.h"
 #include "MemoryDump.h"
 #include "NewsTicker.h"
 #include "PageEditorWindow.h"
@@ -176,6 +177,8 @@ void MainWindow::BuildBars() {
   window->addAction(Tool("miTileVertically", "Tile &Vertically"));
   window->addAction(Tool("miCascade", "&Cascade"));
   window->addAction(Tool("miCloseAll", "Close All"));
+  window->addSeparator();
+  window->addAction(Tool("miLinkHealth", "&Link Health", "Link Health"));
 
   QMenu* help = bar->addMenu("&Help");
   help->setObjectName("miHelp");
@@ -293,6 +296,22 @@ void MainWindow::OpenReceiverPreview() {
   addDockWidget(Qt::RightDockWidgetArea, dock);
 }
 
+QMdiSubWindow* MainWindow::linkHealthWindow() const { return linkHealthWindow_; }
+
+void MainWindow::ShowLinkHealth() {
+  if (linkHealthWindow_ != nullptr) {
+    if (linkHealthWindow_->isMinimized()) linkHealthWindow_->showNormal();
+    mdi_->setActiveSubWindow(linkHealthWindow_);
+    return;
+  }
+  auto* health = new LinkHealthWindow(station_.Snapshots());
+  linkHealthWindow_ = mdi_->addSubWindow(health);
+  linkHealthWindow_->setObjectName("frmLinkHealth");
+  linkHealthWindow_->setWindowTitle("Link Health");
+  linkHealthWindow_->setAttribute(Qt::WA_DeleteOnClose);
+  linkHealthWindow_->show();
+}
+
 // Restores the stored background colour; a missing or unreadable one is
 // replaced by the colour the window has.
 void MainWindow::RestoreBackground() {
@@ -360,6 +379,8 @@ void MainWindow::OnToolClick(const QString& name) {
     }
   } else if (name == "miSendTicker") {
     StartOrStopTicker();
+  } else if (name == "miLinkHealth") {
+    ShowLinkHealth();
   } else if (name == "miTimingSystem" || name == "miTransmitter" || name == "miChangeChannel" ||
              name == "miAbout") {
     ShowDialog(name.toLatin1().constData());

@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <functional>
 #include <optional>
@@ -65,6 +66,8 @@ class MainWindow : public QMainWindow {
   // Null when the load failed before opening them.
   PageEditorWindow* editor() const { return editor_; }
   ReceiverPreview* receiver() const { return receiver_; }
+  // The Link Health sub-window; null while it is not open.
+  QMdiSubWindow* linkHealthWindow() const;
   // The load step that raised; empty when the load ran through.
   const std::string& FailedLoadStep() const { return failedLoadStep_; }
   QColor BackgroundColour() const { return background_; }
@@ -82,6 +85,8 @@ class MainWindow : public QMainWindow {
   void Load(const LoadGate& gate);
   void OpenEditor();
   void OpenReceiverPreview();
+  // Opens the Link Health window, or brings the open one forward.
+  void ShowLinkHealth();
   void RestoreBackground();
   void RepaintLamps();
   void PaintTickerChooser();
@@ -106,6 +111,7 @@ class MainWindow : public QMainWindow {
   std::optional<size_t> editorObserver_;
   PageEditorWindow* editor_ = nullptr;
   ReceiverPreview* receiver_ = nullptr;
+  QPointer<QMdiSubWindow> linkHealthWindow_;
   QComboBox* cboNewsTicker_ = nullptr;
   QAction* miSendTicker_ = nullptr;
   QAction* miDelayEverything_ = nullptr;

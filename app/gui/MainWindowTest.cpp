@@ -125,6 +125,7 @@ TEST_F(MainWindowTest, EveryToolCarriesItsNameCaptionAndTooltip) {
       {"miSendTicker", "Start", "Send News Ticker"},
       {"miTileHorizontally", "&Tile &Horizontally", ""},
       {"miCloseAll", "Close All", ""},
+      {"miLinkHealth", "&Link Health", "Link Health"},
   };
   for (const ToolCase& tool : tools) {
     SCOPED_TRACE(tool.name);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "AnsiText.h"
+#include "HealthRows.h"
 #include "ImageJson.h"
 
 namespace torvane {
@@ -134,18 +135,6 @@ std::string StatusJson(const HealthSnapshot& h, const WebFigures& web) {
 }
 
 std::string StatusHtml(const HealthSnapshot& h, const WebFigures& web) {
-  const auto row = [](const std::string& name, const std::string& value) {
-    return "<tr><th>" + name + "</th><td>" + value + "</td></tr>\n";
-  };
-  const auto link = [&](const char* name, const LinkHealth& l) {
-    const std::string what = l.kind.empty() ? std::string() : Html(l.kind + " " + l.where) + ": ";
-    return row(name, "<span class=\"" + std::string(l.open ? "up" : "down") + "\">" + what +
-                         Html(l.state) + "</span>");
-  };
-  const auto lamp = [](const char* name, bool on) {
-    return std::string("<span class=\"lamp ") + (on ? "on" : "off") + "\">" + name + "</span> ";
-  };
-  const CycleCounters& c = h.counters;
   std::string out =
       "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">"
@@ -155,33 +144,25 @@ std::string StatusHtml(const HealthSnapshot& h, const WebFigures& web) {
       ".up{color:#6f6}.down{color:#f66}.lamp{padding:0 .4em;border-radius:.3em}"
       ".on{background:#2a2;color:#000}.off{background:#333}a{color:#8cf}"
       "</style></head><body><h1>Link health</h1><table>\n";
-  out += link("Transmitter", h.transmitter);
-  if (!h.transmitterLatency.empty()) out += row("Transmitter line", Html(h.transmitterLatency));
-  out += link("Timing system", h.timing);
-  out += row("Lamps", lamp("Page hold", h.lamps.pageHold) + lamp("ACK", h.lamps.ack) +
-                          lamp("NAK", h.lamps.nak) + lamp("Timing System", h.lamps.timingSystem));
-  out += row("Buffer position", std::to_string(h.lamps.bufferPosition));
-  std::string pass = h.lastFullPassAt.empty() ? std::string("none yet") : Html(h.lastFullPassAt);
-  if (h.lastFullPassMs > 0) {
-    pass += ", took " + Number(h.lastFullPassMs / 1000.0) + " s";
-    if (h.lastFullPassWireMs > 0)
-      pass += " (the wire's time " + Number(h.lastFullPassWireMs / 1000.0) + " s)";
+  const auto row = [&out](const std::string& name, const std::string& value) {
+    out += "<tr><th>" + Html(name) + "</th><td>" + value + "</td></tr>\n";
+  };
+  for (const HealthRow& r : HealthRows(h)) {
+    std::string value;
+    if (!r.lamps.empty()) {
+      for (const auto& [caption, lit] : r.lamps) {
+        value += std::string("<span class=\"lamp ") + (lit ? "on" : "off") + "\">" + Html(caption) +
+                 "</span> ";
+      }
+    } else if (r.tone == HealthRow::Tone::kPlain) {
+      value = Html(r.value);
+    } else {
+      value = std::string("<span class=\"") + (r.tone == HealthRow::Tone::kUp ? "up" : "down") +
+              "\">" + Html(r.value) + "</span>";
+    }
+    row(r.name, value);
   }
-  out += row("Last full pass", pass);
-  out += row("Packets sent", std::to_string(c.packetsSent));
-  out += row("ACK / ESC / NAK / other", std::to_string(c.acks) + " / " + std::to_string(c.escs) +
-                                            " / " + std::to_string(c.naks) + " / " +
-                                            std::to_string(c.otherReplies));
-  out += row("Timeouts", std::to_string(c.recoveries));
-  out += row("Full passes", std::to_string(c.fullPasses));
-  out += row("Records received / dropped",
-             std::to_string(h.recordsReceived) + " / " + std::to_string(h.recordsDropped));
-  out += row("Reconnects", "transmitter line " + std::to_string(h.transmitterReopens) +
-                               ", timing line " + std::to_string(h.timingReopens) +
-                               ", timing network " + std::to_string(h.timingReconnects));
-  out += row("Uptime", Number(h.uptimeMs / 1000.0) + " s");
-  out += row("Faults", std::to_string(h.faults));
-  out += row("Viewers", std::to_string(web.eventStreams));
+  row("Viewers", std::to_string(web.eventStreams));
   out +=
       "</table><p><a href=\"/\">The cards</a> · <a href=\"/status.json\">JSON</a> · "
       "<a href=\"/metrics\">metrics</a></p></body></html>\n";

@@ -185,6 +185,9 @@ int main(int argc, char** argv) {
   if (!shot.isEmpty()) {
     bool given = false;
     const int after = qEnvironmentVariableIntValue("TORVANETX_SCREENSHOT_AFTER_MS", &given);
+    // A tool to click first, so the picture can show what it opens.
+    const QString tool = qEnvironmentVariable("TORVANETX_SCREENSHOT_TOOL");
+    if (!tool.isEmpty()) window.OnToolClick(tool);
     QTimer::singleShot(given ? after : 500, &window, [&window, shot] {
       window.grab().save(shot);
       window.close();

@@ -3,10 +3,13 @@
 # receiver preview, offscreen, from a throw-away settings folder with a few
 # demonstration pages, the transmitter simulator acknowledging on COM1 so the
 # receiver view has a card's image to show.
-# Usage: make-screenshot.sh BUILD_DIR [OUTPUT.png]
+# With a TOOL (a menu item's name, such as miLinkHealth) that item is chosen
+# first, so the picture shows what it opens.
+# Usage: make-screenshot.sh BUILD_DIR [OUTPUT.png [TOOL]]
 set -eu
-build=${1:?usage: make-screenshot.sh BUILD_DIR [OUTPUT.png]}
+build=${1:?usage: make-screenshot.sh BUILD_DIR [OUTPUT.png [TOOL]]}
 out=${2:-app/gui/torvanetx.png}
+tool=${3:-}
 settings=$(mktemp -d)
 txsim_pid=""
 trap '[ -n "$txsim_pid" ] && kill "$txsim_pid" 2>/dev/null; rm -rf "$settings"' EXIT
@@ -36,6 +39,6 @@ page='HKEY_CURRENT_USER\SOFTWARE\TorvaneTX\PageSettings'
 } > "$settings/TorvaneTX/HKEY_CURRENT_USER.reg"
 # The first block goes out after three silent seconds; a few more pass the whole image.
 XDG_CONFIG_HOME=$settings QT_QPA_PLATFORM=offscreen TORVANETX_SCREENSHOT=$out \
-  TORVANETX_SCREENSHOT_AFTER_MS=6000 \
+  TORVANETX_SCREENSHOT_AFTER_MS=6000 TORVANETX_SCREENSHOT_TOOL=$tool \
   "$build/bin/torvanetx" 2>/dev/null || true
 test -s "$out" && echo "wrote $out"

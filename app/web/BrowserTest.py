@@ -12,30 +12,12 @@ Exits 77 (skipped) when Chromium, its driver or Selenium is not installed."""
 import argparse
 import os
 import shutil
-import signal
-import socket
-import subprocess
 import sys
-import time
 import urllib.request
 
+from DemoStation import DemoStation, free_port, wait_until
+
 SKIP = 77
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_until(what, done, timeout):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = done()
-        if value:
-            return value
-        time.sleep(0.2)
-    raise AssertionError(f"timed out waiting for {what}")
 
 
 def main():
@@ -58,20 +40,14 @@ def main():
         print("skipped: needs chromium and chromium-driver")
         return SKIP
 
-    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-    build = os.path.abspath(args.build)
     demo = None
     if args.url:
         url = args.url if args.url.endswith("/") else args.url + "/"
     else:
         port = free_port()
         url = f"http://127.0.0.1:{port}/"
-        log = open(os.path.join(build, "browser-test-demo.log"), "w")
-        demo = subprocess.Popen(
-            # The demo takes its build folder from the top of the tree.
-            [os.path.join(root, "scripts", "demo"), os.path.relpath(build, root), "--headless",
-             "--speed", "20", "--seconds", str(int(args.timeout) + 30), "--web", str(port)],
-            stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+        demo = DemoStation(args.build, port, args.timeout + 30,
+                           os.path.join(args.build, "browser-test-demo.log"))
     driver = None
     try:
         def answers():
@@ -133,13 +109,7 @@ def main():
         if driver is not None:
             driver.quit()
         if demo is not None:
-            os.killpg(demo.pid, signal.SIGINT)
-            try:
-                demo.wait(timeout=20)
-            except subprocess.TimeoutExpired:
-                os.killpg(demo.pid, signal.SIGKILL)
-                demo.wait()
-            log.close()
+            demo.stop()
 
 
 if __name__ == "__main__":

@@ -11,11 +11,11 @@ import json
 import os
 import random
 import resource
-import signal
 import socket
-import subprocess
 import sys
 import time
+
+from DemoStation import DemoStation, free_port, wait_until
 
 HALF_OPEN = 1000
 PAST_THE_CAP = 100  # beyond the station's 1,024 connections
@@ -23,22 +23,6 @@ PAST_THE_CAP = 100  # beyond the station's 1,024 connections
 # its peak and once the abuse is over.
 PEAK_GROWTH_MB = 100
 LASTING_GROWTH_MB = 30
-
-
-def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
-
-
-def wait_until(what, done, timeout):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = done()
-        if value:
-            return value
-        time.sleep(0.2)
-    raise AssertionError(f"timed out waiting for {what}")
 
 
 class Station:
@@ -234,22 +218,17 @@ def never_reads(station):
 
 
 def main():
-    build = os.path.abspath(sys.argv[1])
-    root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
     # Room for the connections on both ends, whatever the shell's soft limit.
     soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
     wanted = 4096 if hard == resource.RLIM_INFINITY else min(hard, 4096)
     resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, wanted), hard))
     station = Station(free_port())
-    log_path = os.path.join(build, "abuse-test-demo.log")
-    log = open(log_path, "w")
-    demo = subprocess.Popen(
-        [os.path.join(root, "scripts", "demo"), os.path.relpath(build, root), "--headless",
-         "--speed", "20", "--seconds", "200", "--web", str(station.port)],
-        cwd=root, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+    demo = DemoStation(sys.argv[1], station.port, 200,
+                       os.path.join(sys.argv[1], "abuse-test-demo.log"))
     try:
         wait_until("the station's web view", lambda: answers(station), 30)
-        station.pid = wait_until("the station's process", lambda: find_station(demo.pid), 10)
+        station.pid = wait_until("the station's process",
+                                 lambda: find_station(demo.process.pid), 10)
         wait_until("the transmitter's replies", lambda: station.status()["acks"] > 100, 30)
         first_mb = station.resident_mb()
         print(f"station {station.pid}: resident {first_mb:.1f} MB before the abuse")
@@ -281,14 +260,7 @@ def main():
         print("the station kept transmitting through the abuse, its memory bounded")
         return 0
     finally:
-        os.killpg(demo.pid, signal.SIGINT)
-        try:
-            demo.wait(timeout=20)
-        except subprocess.TimeoutExpired:
-            os.killpg(demo.pid, signal.SIGKILL)
-            demo.wait()
-        log.close()
-
+        demo.stop()
 
 if __name__ == "__main__":
     sys.exit(main())

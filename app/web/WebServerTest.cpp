@@ -19,6 +19,8 @@
 #include <boost/asio/write.hpp>
 #include <chrono>
 #include <memory>
+#include <random>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,6 +46,11 @@ class Client {
   void Send(const std::string& bytes) {
     boost::system::error_code ec;
     net::write(socket_, net::buffer(bytes), ec);
+  }
+  // Nothing more will be sent: the server sees the end at once.
+  void Finish() {
+    boost::system::error_code ec;
+    socket_.shutdown(tcp::socket::shutdown_send, ec);
   }
 
   // Reads until done(received) holds, the server closes, or timeout passes.
@@ -289,6 +296,62 @@ INSTANTIATE_TEST_SUITE_P(
                                              std::string(1 << 20, 'b') + "\r\n\r\n"},
         GarbageCase{"BodyOnAGet", "GET / HTTP/1.1\r\nHost: x\r\nContent-Length: 4\r\n\r\nabcd"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Requests bent at random: whatever the parser makes of them, each gets an
+// answer of the server's own or a close, and the server goes on.
+TEST_F(WebServerTest, MutatedRequestsAreAnsweredOrClosedAndTheServerGoesOn) {
+  const std::string seeds[] = {
+      "GET /status.json HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n",
+      "GET /?page=1 HTTP/1.1\r\nHost: x\r\nAccept: */*\r\n\r\nHEAD /metrics HTTP/1.1\r\n\r\n",
+      "GET /cards.json HTTP/1.0\r\nUser-Agent: phone\r\n\r\n",
+      "POST /status HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello",
+      "GET /status HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: "
+      "chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
+  };
+  const std::string alphabet("\r\n :/?%#.\0\x7f\xff\t09AZaz", 21);
+  std::mt19937 random(26);
+  const auto pick = [&](size_t n) {
+    return static_cast<size_t>(random() % std::max<size_t>(n, 1));
+  };
+  const std::set<std::string> statuses = {"200", "400", "404", "405", "414", "431"};
+  for (int i = 0; i < 400; ++i) {
+    std::string bytes = seeds[pick(std::size(seeds))];
+    for (size_t edits = 1 + pick(4); edits > 0; --edits) {
+      const size_t at = pick(bytes.size());
+      switch (pick(5)) {
+        case 0:
+          bytes[at] = alphabet[pick(alphabet.size())];
+          break;
+        case 1:
+          bytes.insert(at, 1, alphabet[pick(alphabet.size())]);
+          break;
+        case 2:
+          bytes.erase(at, 1 + pick(8));
+          break;
+        case 3:
+          bytes.resize(at);
+          break;
+        default:
+          bytes.insert(at, bytes.substr(at, pick(40)));
+          break;
+      }
+    }
+    Client client(server_->Port());
+    client.Send(bytes);
+    client.Finish();
+    const std::string reply = client.ReadAll(1000ms);
+    // Each answer in the pipeline is one of the server's.
+    for (size_t at = reply.find("HTTP/1."); at != std::string::npos;
+         at = reply.find("HTTP/1.", at + 1)) {
+      if (at + 12 > reply.size() || reply[at + 8] != ' ') continue;  // inside a body
+      EXPECT_EQ(statuses.count(reply.substr(at + 9, 3)), 1U) << ::testing::PrintToString(bytes);
+    }
+    EXPECT_TRUE(reply.empty() || reply.rfind("HTTP/1.", 0) == 0) << ::testing::PrintToString(bytes);
+    EXPECT_TRUE(client.closed) << ::testing::PrintToString(bytes);
+  }
+  EXPECT_TRUE(Serves());
+  EXPECT_TRUE(WaitFor([&] { return server_->Figures().connections == 0; }));
+}
 
 TEST_F(WebServerTest, ConnectionsPastTheCapAreTurnedAway) {
   std::vector<std::unique_ptr<Client>> idle;

@@ -274,7 +274,8 @@ int Main(const BenchOptions& options) {
   uint64_t lastChange = station.cycle().Acknowledged().Changes();
   double memoryBefore = 0;
   const auto beginPhase = [&] {
-    straddling = true;
+    // The first phase begins with the first pass, which is never measured.
+    straddling = phase > 0;
     ready = !phases[phase].viewers;
     if (!phases[phase].viewers) return;
     memoryBefore = ResidentMegabytes();

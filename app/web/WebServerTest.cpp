@@ -308,7 +308,8 @@ TEST_F(WebServerTest, MutatedRequestsAreAnsweredOrClosedAndTheServerGoesOn) {
       "GET /status HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: "
       "chunked\r\n\r\n5\r\nhello\r\n0\r\n\r\n",
   };
-  const std::string alphabet("\r\n :/?%#.\0\x7f\xff\t09AZaz", 21);
+  static constexpr char kAlphabet[] = "\r\n :/?%#.\0\x7f\xff\t09AZaz";
+  const std::string alphabet(kAlphabet, sizeof kAlphabet - 1);
   std::mt19937 random(26);
   const auto pick = [&](size_t n) {
     return static_cast<size_t>(random() % std::max<size_t>(n, 1));

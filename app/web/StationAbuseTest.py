@@ -6,7 +6,14 @@ header, 1,000 half-open connections and more past the cap, a client that never
 reads). After each stage the station must still answer, must have sent more
 packets with no new faults, and its memory must stay within bounds.
 
-  StationAbuseTest.py BUILD_DIR"""
+  StationAbuseTest.py BUILD_DIR
+  StationAbuseTest.py --port PORT --pid PID [--wine]
+
+The second form abuses a station already serving on 127.0.0.1:PORT during its
+race day (the Windows station under Wine, scripts/windows-race-day --abuse),
+PID being its process. Wine completes sends to a peer that never reads (it
+buffers them without bound), so with --wine that stage is left out."""
+import argparse
 import json
 import os
 import random
@@ -218,22 +225,38 @@ def never_reads(station):
 
 
 def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("build", nargs="?")
+    parser.add_argument("--port", type=int)
+    parser.add_argument("--pid", type=int)
+    parser.add_argument("--wine", action="store_true")
+    args = parser.parse_args()
+    if bool(args.build) == bool(args.port and args.pid):
+        parser.error("give BUILD_DIR, or --port and --pid")
     # Room for the connections on both ends, whatever the shell's soft limit.
     soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
     wanted = 4096 if hard == resource.RLIM_INFINITY else min(hard, 4096)
     resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, wanted), hard))
-    station = Station(free_port())
-    demo = DemoStation(sys.argv[1], station.port, 200,
-                       os.path.join(sys.argv[1], "abuse-test-demo.log"))
+    demo = None
+    if args.build:
+        station = Station(free_port())
+        demo = DemoStation(args.build, station.port, 200,
+                           os.path.join(args.build, "abuse-test-demo.log"))
+    else:
+        station = Station(args.port)
+        station.pid = args.pid
+    stages = [methods, traversal, http10_and_pipelining, garbage, connections]
+    if not args.wine:
+        stages.append(never_reads)
     try:
         wait_until("the station's web view", lambda: answers(station), 30)
-        station.pid = wait_until("the station's process",
-                                 lambda: find_station(demo.process.pid), 10)
+        if demo:
+            station.pid = wait_until("the station's process",
+                                     lambda: find_station(demo.process.pid), 10)
         wait_until("the transmitter's replies", lambda: station.status()["acks"] > 100, 30)
         first_mb = station.resident_mb()
         print(f"station {station.pid}: resident {first_mb:.1f} MB before the abuse")
-        for stage in [methods, traversal, http10_and_pipelining, garbage, connections,
-                      never_reads]:
+        for stage in stages:
             before = station.status()
             outcome = stage(station)
             # The figures are published on the station's one-second tick.
@@ -260,7 +283,8 @@ def main():
         print("the station kept transmitting through the abuse, its memory bounded")
         return 0
     finally:
-        demo.stop()
+        if demo:
+            demo.stop()
 
 if __name__ == "__main__":
     sys.exit(main())

@@ -14,6 +14,7 @@
 #include "EngineRecorder.h"
 #include "ErrorCodes.h"
 #include "LoopbackServer.h"
+#include "PeerCloseCases.h"
 #include "SocketApi.h"
 
 namespace torvane {
@@ -153,16 +154,7 @@ TEST_F(SocketEngineTest, PeerReset_DisconnectedCarries10054) {
   EXPECT_TRUE(rec.Only("Error").empty());
 }
 
-// How the peer ends the connection, and whether the client takes data then.
-struct PeerCloseCase {
-  const char* name;
-  bool acceptData;
-  bool reset;
-  Lines dataIn;  // checked unless empty
-  std::string disconnected;
-};
-
-void PrintTo(const PeerCloseCase& c, std::ostream* os) { *os << c.name; }
+using testing::PeerCloseCase;
 
 class PeerCloseTest : public SocketEngineTest,
                       public ::testing::WithParamInterface<PeerCloseCase> {};
@@ -199,24 +191,8 @@ TEST_P(PeerCloseTest, EndsTheConnectionWithTheCloseCode) {
   EXPECT_TRUE(rec.Only("Error").empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ends, PeerCloseTest,
-    ::testing::Values(
-        PeerCloseCase{
-            "NormalClose", true, false, {"DataIn one 1", "DataIn rest 0"}, "Disconnected 0 OK"},
-        PeerCloseCase{"NormalCloseWhileAcceptDataIsOff",
-                      false,
-                      false,
-                      {"DataIn one 1", "DataIn rest 0"},
-                      "Disconnected 0 OK"},
-        PeerCloseCase{
-            "Reset", true, true, {}, "Disconnected 10054 [10054] Connection reset by peer"},
-        PeerCloseCase{"ResetWhileAcceptDataIsOff",
-                      false,
-                      true,
-                      {},
-                      "Disconnected 10054 [10054] Connection reset by peer"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ends, PeerCloseTest, ::testing::ValuesIn(testing::kPeerCloseCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // More than the line buffer holds waits in the system's buffer; the close
 // behind it is still seen.

@@ -13,6 +13,7 @@
 
 #include "ErrorCodes.h"
 #include "LoopbackServer.h"
+#include "PeerCloseCases.h"
 #include "SocketApi.h"
 #include "SocketEngine.h"
 #include "Wsock32.h"
@@ -602,16 +603,7 @@ TEST(WindowEngineTest, DataHeldWhileAcceptDataIsOffArrivesWhenSwitchedOn) {
   EXPECT_EQ(rec.engine->Disconnect(), 0);
 }
 
-// How the peer ends the connection, and whether the client takes data then.
-struct PeerCloseCase {
-  const char* name;
-  bool acceptData;
-  bool reset;
-  Lines dataIn;  // checked unless empty
-  std::string disconnected;
-};
-
-void PrintTo(const PeerCloseCase& c, std::ostream* os) { *os << c.name; }
+using testing::PeerCloseCase;
 
 class WindowPeerCloseTest : public ::testing::TestWithParam<PeerCloseCase> {};
 
@@ -653,24 +645,8 @@ TEST_P(WindowPeerCloseTest, EndsTheConnectionWithTheCloseCode) {
   EXPECT_EQ(rec.Only("Disconnected"), Lines{c.disconnected});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Ends, WindowPeerCloseTest,
-    ::testing::Values(
-        PeerCloseCase{
-            "NormalClose", true, false, {"DataIn one 1", "DataIn rest 0"}, "Disconnected 0 OK"},
-        PeerCloseCase{"NormalCloseWhileAcceptDataIsOff",
-                      false,
-                      false,
-                      {"DataIn one 1", "DataIn rest 0"},
-                      "Disconnected 0 OK"},
-        PeerCloseCase{
-            "Reset", true, true, {}, "Disconnected 10054 [10054] Connection reset by peer"},
-        PeerCloseCase{"ResetWhileAcceptDataIsOff",
-                      false,
-                      true,
-                      {},
-                      "Disconnected 10054 [10054] Connection reset by peer"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Ends, WindowPeerCloseTest, ::testing::ValuesIn(testing::kPeerCloseCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // The error WinSock gives with FD_CLOSE is what Disconnected carries, also
 // when the reads that follow see a normal end.

@@ -6,12 +6,6 @@
 namespace torvane {
 namespace {
 
-std::string Seconds(int64_t ms) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%.3f", static_cast<double>(ms) / 1000.0);
-  return text;
-}
-
 std::string Seconds(double ms) {
   char text[40];
   std::snprintf(text, sizeof text, "%.3f", ms / 1000.0);

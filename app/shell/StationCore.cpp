@@ -464,43 +464,53 @@ void StationCore::AfterReplies() {
   if (NowMs() - cardsPublishedMs_ >= kCardsEveryMs) PublishCards();
 }
 
-LinkHealth StationCore::TransmitterHealth() const {
-  const LinkSettings& link = globals().TransmitterLink;
+namespace {
+
+// What a link is and where it goes; the state only when no port is set.
+LinkHealth LinkPlace(const LinkSettings& link, const SettingsStore& settings) {
   LinkHealth health;
-  health.open = transmitterLine_.IsOpen();
   if (link.ComPort == LinkSettings::kTcpIp) {
     health.kind = "tcp";
     health.where = link.Host + ":" + link.Port;
-    health.state = health.open ? "connected" : "not connected";
   } else if (IsSerialPort(link.ComPort)) {
     health.kind = "serial";
     health.where = "COM" + std::to_string(link.ComPort) + " (" +
-                   ComPortDevicePath(settings_, link.ComPort) + ")";
-    health.state = TransmitterLineState();
-    if (health.state.empty()) health.state = health.open ? "open" : "closed";
+                   ComPortDevicePath(settings, link.ComPort) + ")";
   } else {
     health.state = "no port set";
   }
   return health;
 }
 
+// A serial line's state: what became of it, else whether it is open.
+std::string LineStateOr(std::string lineState, bool open) {
+  if (!lineState.empty()) return lineState;
+  return open ? "open" : "closed";
+}
+
+}  // namespace
+
+LinkHealth StationCore::TransmitterHealth() const {
+  const LinkSettings& link = globals().TransmitterLink;
+  LinkHealth health = LinkPlace(link, settings_);
+  health.open = transmitterLine_.IsOpen();
+  if (link.ComPort == LinkSettings::kTcpIp) {
+    health.state = health.open ? "connected" : "not connected";
+  } else if (IsSerialPort(link.ComPort)) {
+    health.state = LineStateOr(TransmitterLineState(), health.open);
+  }
+  return health;
+}
+
 LinkHealth StationCore::TimingHealth() const {
   const LinkSettings& link = globals().TimingLink;
-  LinkHealth health;
+  LinkHealth health = LinkPlace(link, settings_);
   if (link.ComPort == LinkSettings::kTcpIp) {
-    health.kind = "tcp";
-    health.where = link.Host + ":" + link.Port;
     health.open = timingNetState_ == NetState::kConnected;
     health.state = TimingLinkState();
   } else if (IsSerialPort(link.ComPort)) {
-    health.kind = "serial";
-    health.where = "COM" + std::to_string(link.ComPort) + " (" +
-                   ComPortDevicePath(settings_, link.ComPort) + ")";
     health.open = timingSerial_->PortOpen();
-    health.state = TimingLineState();
-    if (health.state.empty()) health.state = health.open ? "open" : "closed";
-  } else {
-    health.state = "no port set";
+    health.state = LineStateOr(TimingLineState(), health.open);
   }
   return health;
 }
